@@ -1,0 +1,61 @@
+#pragma once
+// One synthesiser voice: a two-part ramp (or noise) oscillator into a damped
+// spring low-pass filter, scaled by an attack/decay envelope, all running at
+// four times the output rate.
+#include <cstdint>
+
+#include "app/relaxed.h"
+
+namespace vonkel {
+
+constexpr int kVoiceCount = 8;
+constexpr int kOversampling = 4;  // internal samples per output sample (176400 Hz)
+
+// Every field is shared between the threads (the game writes some voices
+// while the audio thread renders them), so each is read and written whole.
+struct Voice {
+    Relaxed<float> highLevel;
+    Relaxed<float> lowLevel;
+    Relaxed<float> highSlope;
+    Relaxed<float> lowSlope;
+    Relaxed<float> step;
+    Relaxed<int32_t> inLowPhase;
+    Relaxed<bool> noise;
+    Relaxed<float> amplitude;
+    Relaxed<float> pulseWidth;
+    Relaxed<float> cutoff;
+    Relaxed<float> damping;
+    Relaxed<float> period;
+    Relaxed<int32_t> periodSamples;
+    Relaxed<int32_t> highSamples;
+    Relaxed<int32_t> counter;
+    Relaxed<float> oscValue;
+    Relaxed<float> filterPos;
+    Relaxed<float> filterVel;
+    Relaxed<bool> decaying;
+    Relaxed<float> decayStep;
+    Relaxed<bool> attacking;
+    Relaxed<float> attackStep;
+};
+
+struct World;
+
+// Adds 4 x frames internal samples of the voice into out[0 .. frames-1].
+// isKick selects the pitch fall of the kick voice (voice 3).
+void renderVoice(Voice& voice, float* out, int frames, bool isKick);
+
+// Tone of voice `index`: pulse width, and the filter's cutoff and damping
+// from a brightness and a resonance in 0..1.
+void setVoiceTone(World& world, int index, float brightness, float resonance, float pulseWidth);
+
+// Start a note: a silent voice starts at 0.01, the period applies from the
+// next period start, and the attack runs (from the present level).
+void triggerVoice(Voice& voice, float period);
+// Let the note decay; a running attack keeps running.
+void releaseVoice(Voice& voice);
+
+// The defaults and per-voice presets of a new game; takes two draws from the
+// calling thread's generator (voice 0's two slopes).
+void presetVoices(World& world);
+
+}  // namespace vonkel
