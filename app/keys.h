@@ -3,6 +3,7 @@
 // is down. Scan codes follow the DirectInput numbering the game was designed
 // around, so a key script or a journal reads the same on every host.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace vonkel {
@@ -21,10 +22,10 @@ struct KeyState {
     std::array<uint8_t, 256> bytes{};
 
     bool isKeyDown(int scanCode) const {
-        return scanCode >= 0 && scanCode < 256 && (bytes[static_cast<size_t>(scanCode)] & 0x80) != 0;
+        return scanCode >= 0 && scanCode < 256 && (bytes[static_cast<std::size_t>(scanCode)] & 0x80) != 0;
     }
     void press(int scanCode) {
-        if (scanCode >= 0 && scanCode < 256) bytes[static_cast<size_t>(scanCode)] = 0x80;
+        if (scanCode >= 0 && scanCode < 256) bytes[static_cast<std::size_t>(scanCode)] = 0x80;
     }
     void clear() { bytes.fill(0); }
 };

@@ -16,3 +16,9 @@ void drawHud(World& world);
 void drawScope(World& world);
 
 }  // namespace vonkel
+
+namespace vonkel {
+// The lead voice's slow sweep, done once per frame in every mode:
+// animTime += 0.01, then voice 0's tone from sin/cos of animTime.
+void sweepLeadVoice(World& world);
+}  // namespace vonkel

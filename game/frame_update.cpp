@@ -1,0 +1,88 @@
+#include "game/frame_update.h"
+
+#include <cmath>
+
+#include "app/keys.h"
+#include "app/random.h"
+#include "app/rounding.h"
+#include "app/world.h"
+#include "game/player.h"
+#include "game/terrain.h"
+
+namespace vonkel {
+namespace {
+
+constexpr int kDroneVoice = 6;
+constexpr int kScopeQuitFrames = 30;    // Escape or a restart in scope mode needs more frames than this
+constexpr int kGameOverWaitFrames = 60; // a restart after game over needs more frames than this
+
+bool actionKeyDown(const KeyState& keys) { return keys.isKeyDown(ScanCode::Z) || keys.isKeyDown(ScanCode::Enter); }
+
+// Game over: the drone wanders in pitch and the music fades out.
+void stepGameOver(World& world) {
+    world.gameOverCounter += 1;
+    world.voices[kDroneVoice].period = static_cast<float>(150 + drawRandom() % 101);
+    float gain = static_cast<float>(static_cast<double>(world.masterGain.load()) - f32(0.001f));
+    if (gain < 0.0f) gain = 0.0f;
+    world.masterGain = gain;
+}
+
+}  // namespace
+
+void sweepLeadVoice(World& world) {
+    world.animTime = static_cast<float>(static_cast<double>(world.animTime) + f32(0.01f));
+    const double t = world.animTime;
+    const double brightness = f32(0.3f) * std::sin(t) + 0.5;
+    const double pulseWidth = f32(0.3f) * std::cos(f32(1.3f) * t) + f32(0.6f);
+    setVoiceTone(world, 0, static_cast<float>(brightness), 0.9f, static_cast<float>(pulseWidth));
+}
+
+bool updateFrame(World& world, const KeyState& keys, SleepFn sleep) {
+    const bool escape = keys.isKeyDown(ScanCode::Escape);
+    if (escape && !world.scopeMode) {
+        world.scopeMode = true;
+        world.frameCounter = 0;
+    }
+    if (world.scopeMode) {
+        world.terrainSpeed = 0.01f;
+        if (world.beatFlag.exchange(false)) world.tileOrientation += 1;  // tiles turn on every beat
+        sleep(15);
+        if (escape && world.frameCounter > kScopeQuitFrames) return false;
+    }
+
+    world.Framebuffer.fill(0);
+    sweepLeadVoice(world);
+
+    const bool mayRestart =
+        world.gameOverCounter > kGameOverWaitFrames || (world.scopeMode && world.frameCounter > kScopeQuitFrames);
+    if (mayRestart && actionKeyDown(keys)) {
+        world.frameCounter = 0;
+        newGame(world);
+    }
+
+    world.playerCell = playerCellOf(world.playerX, world.playerY);
+    world.frameCounter += 1;
+
+    if (!world.scopeMode) {
+        if (world.gameOverCounter != 0)
+            stepGameOver(world);
+        else
+            updatePlayer(world, keys);
+    }
+
+    stepTerrain(world);
+    spawnPickup(world);
+    updatePickups(world);
+    placePlayerAtStart(world);
+
+    if (world.scopeMode) {
+        drawScope(world);
+    } else {
+        if (world.gameOverCounter == 0) drawPlayer(world);
+        drawHud(world);
+    }
+    sleep(10);
+    return true;
+}
+
+}  // namespace vonkel
