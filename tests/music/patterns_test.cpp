@@ -1,0 +1,127 @@
+// The drum and melody pattern generators.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/random.h"
+#include "app/world.h"
+#include "music/patterns.h"
+
+namespace vonkel {
+namespace {
+
+uint32_t stateAfterDraws(uint32_t state, int draws) {
+    setRandomState(state);
+    for (int i = 0; i < draws; ++i) drawRandom();
+    return randomState();
+}
+
+TEST(DrumPattern, ShapeAndExactlyTwentyFourDraws) {
+    auto world = std::make_unique<World>();
+    int noiseOnBeat = 0, kickBetween = 0, noiseBetween = 0;
+    for (uint32_t seed = 0; seed < 2000; ++seed) {
+        seedRandom(seed * 7919u);
+        const uint32_t start = randomState();
+        makeDrumPattern(*world);
+        ASSERT_EQ(randomState(), stateAfterDraws(start, 24));
+        for (int i = 0; i < kPatternSteps; ++i) {
+            const int e = world->drumPattern[i];
+            ASSERT_GE(e, 0);
+            ASSERT_LE(e, 3);
+            if (i % 2 == 1) {
+                ASSERT_EQ(e, 0) << i;
+            }
+            if (i % 4 == 0) {
+                ASSERT_TRUE(e & 1);
+                noiseOnBeat += (e & 2) != 0;
+            }
+            if (i % 4 == 2) {
+                kickBetween += (e & 1) != 0;
+                noiseBetween += (e & 2) != 0;
+            }
+        }
+    }
+    // 16000 chances each: about 1/8, 1/6 and 5/6.
+    EXPECT_NEAR(noiseOnBeat / 16000.0, 1.0 / 8, 0.02);
+    EXPECT_NEAR(kickBetween / 16000.0, 1.0 / 6, 0.02);
+    EXPECT_NEAR(noiseBetween / 16000.0, 5.0 / 6, 0.02);
+}
+
+TEST(DrumPattern, DrawsAreTakenNoiseBeforeKickBetweenBeats) {
+    // Steps 0 and 2 take draws 1 (beat noise), 2 (noise), 3 (kick).
+    for (uint32_t seed = 0; seed < 500; ++seed) {
+        seedRandom(seed);
+        const int d1 = drawRandom(), d2 = drawRandom(), d3 = drawRandom();
+        auto world = std::make_unique<World>();
+        seedRandom(seed);
+        makeDrumPattern(*world);
+        ASSERT_EQ(world->drumPattern[0], 1 | (d1 % 8 == 0 ? 2 : 0));
+        ASSERT_EQ(world->drumPattern[2], (d2 % 6 != 0 ? 2 : 0) | (d3 % 6 == 0 ? 1 : 0));
+    }
+}
+
+TEST(MelodyPattern, WalkOfChordPositions) {
+    auto world = std::make_unique<World>();
+    int lengths[4] = {};
+    for (uint32_t seed = 0; seed < 2000; ++seed) {
+        seedRandom(seed * 104729u);
+        const uint32_t start = randomState();
+        makeMelodyPattern(*world);
+        const uint32_t used = randomState();
+        const int length = world->melodyLength;
+        ASSERT_TRUE(length == 8 || length == 16 || length == 24 || length == 32);
+        ++lengths[length / 8 - 1];
+        // Two notes on neighbouring steps, the second not on a beat, are one
+        // position apart (a note written at -1 reads as a rest, so only
+        // neighbours are certain to be successive notes).
+        int previous = -100, previousStep = -100;
+        for (int i = 0; i < kPatternSteps; ++i) {
+            const int e = world->melodyPattern[i];
+            ASSERT_GE(e, -34);
+            ASSERT_LE(e, 34);
+            if (e == -1) continue;
+            if (previousStep == i - 1 && i % 4 != 0) {
+                ASSERT_EQ(std::abs(e - previous), 1) << seed << " " << i;
+            }
+            previous = e;
+            previousStep = i;
+        }
+        // At most 98 draws: 1 + (3 per step at most + 8 beat resets) + 1.
+        bool withinBound = false;
+        setRandomState(start);
+        for (int n = 0; n <= 98 && !withinBound; ++n) {
+            withinBound = randomState() == used;
+            drawRandom();
+        }
+        ASSERT_TRUE(withinBound);
+    }
+    for (int n : lengths) EXPECT_NEAR(n / 2000.0, 0.25, 0.04);
+}
+
+TEST(MelodyPattern, FirstEntryFollowsTheStartDrawOrRests) {
+    for (uint32_t seed = 0; seed < 3000; ++seed) {
+        seedRandom(seed);
+        const int start = drawRandom() % 7 - 3;
+        const bool note = drawRandom() % 101 < 90;  // step 0 is a beat: the first test decides most
+        auto world = std::make_unique<World>();
+        seedRandom(seed);
+        makeMelodyPattern(*world);
+        if (note) {
+            ASSERT_EQ(world->melodyPattern[0], start);  // a start of -1 stores a rest
+        }
+    }
+}
+
+TEST(MelodyPattern, SameStateSamePattern) {
+    auto a = std::make_unique<World>();
+    auto b = std::make_unique<World>();
+    seedRandom(31337);
+    makeMelodyPattern(*a);
+    seedRandom(31337);
+    makeMelodyPattern(*b);
+    for (int i = 0; i < kPatternSteps; ++i) EXPECT_EQ(a->melodyPattern[i], b->melodyPattern[i]);
+    EXPECT_EQ(a->melodyLength, b->melodyLength);
+}
+
+}  // namespace
+}  // namespace vonkel
