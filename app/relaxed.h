@@ -14,8 +14,9 @@ template <class T>
 class Relaxed {
 public:
     constexpr Relaxed(T value = T{}) noexcept : value_(value) {}
-    Relaxed(const Relaxed&) = delete;
-    Relaxed& operator=(const Relaxed&) = delete;
+    // Copying copies the value (each side read or written whole).
+    Relaxed(const Relaxed& other) noexcept : value_(other.load()) {}
+    Relaxed& operator=(const Relaxed& other) noexcept { return *this = other.load(); }
 
     operator T() const noexcept { return value_.load(std::memory_order_relaxed); }
     T load() const noexcept { return value_.load(std::memory_order_relaxed); }

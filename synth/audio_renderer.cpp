@@ -28,10 +28,17 @@ void renderChunk(World& world, float* chunk) {
         world.chunkCounter = 0;
         sequencerStep(world);
     }
+    Voice* sounding[kVoiceCount];
+    bool isKick[kVoiceCount];
+    int soundingCount = 0;
     for (int k = 0; k < kVoiceCount; ++k) {
-        Voice& voice = world.voices[k];
-        if (voice.amplitude > 0.0f) renderVoice(voice, chunk, kChunkFrames, k == 3);
+        if (world.voices[k].amplitude > 0.0f) {
+            sounding[soundingCount] = &world.voices[k];
+            isKick[soundingCount] = k == 3;
+            ++soundingCount;
+        }
     }
+    renderVoices(sounding, isKick, soundingCount, chunk, kChunkFrames);
 
     gate.audioBusy.store(false, std::memory_order_release);
 }

@@ -1,6 +1,5 @@
 #include "synth/voice.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "app/random.h"
@@ -8,108 +7,6 @@
 #include "app/world.h"
 
 namespace vonkel {
-namespace {
-
-constexpr float kAttackCeiling = 0.2f;
-constexpr float kDecayFloor = 0.0001f;
-constexpr float kKickPitchFall = 1.001f;
-constexpr float kNoiseScale = 0.006666667f;  // 1/150
-constexpr float kTriggerLevel = 0.01f;
-
-// A part of the period is at least one internal sample long, so no step is
-// ever divided by a zero length, whatever period or pulse width a voice holds.
-int32_t atLeastOneSample(int32_t samples) { return std::max<int32_t>(samples, 1); }
-
-float rampStep(float slope, int32_t samples) {
-    return static_cast<float>(static_cast<double>(slope) / static_cast<double>(static_cast<float>(samples)));
-}
-
-}  // namespace
-
-// The oscillator, filter and period state belong to the audio thread, so a
-// call keeps them in locals and stores them back at the end. Fields the game
-// writes while the voice sounds (amplitude, envelope flags, period, tone) are
-// read afresh where they take effect: the period at each period start, the
-// envelope at each tick, the tone once per call (one chunk of 128 frames).
-void renderVoice(Voice& voice, float* out, int frames, bool isKick) {
-    int32_t counter = voice.counter;
-    int32_t periodSamples = voice.periodSamples;
-    int32_t highSamples = voice.highSamples;
-    int32_t inLowPhase = voice.inLowPhase;
-    float oscValue = voice.oscValue;
-    float step = voice.step;
-    float filterPos = voice.filterPos;
-    float filterVel = voice.filterVel;
-    float amplitude = voice.amplitude;
-    const bool noise = voice.noise;
-    const double cutoff = voice.cutoff;
-    const double damping = voice.damping;
-
-    const int internalSamples = kOversampling * frames;
-    for (int i = 0; i < internalSamples; ++i) {
-        ++counter;
-        if (counter == highSamples && highSamples != periodSamples) {
-            inLowPhase = 1;
-            oscValue = voice.lowLevel;
-            step = rampStep(voice.lowSlope, periodSamples - highSamples);
-        }
-        if (counter >= periodSamples) {
-            inLowPhase = 0;
-            counter = 0;
-            const float period = voice.period;
-            const double highShare = static_cast<double>(voice.pulseWidth.load()) * 0.5 + 0.5;
-            periodSamples = atLeastOneSample(roundToInt(period));
-            highSamples = atLeastOneSample(roundToInt(highShare * static_cast<double>(period)));
-            oscValue = voice.highLevel;
-            step = rampStep(voice.highSlope, highSamples);
-        }
-        oscValue = static_cast<float>(static_cast<double>(oscValue) + static_cast<double>(step));
-        if (noise) {
-            const int r = drawRandom();
-            oscValue = static_cast<float>((r % 101 - 50) * f32(kNoiseScale));
-        }
-
-        double v = (static_cast<double>(oscValue) - static_cast<double>(filterPos)) * cutoff +
-                   static_cast<double>(filterVel);
-        v = v - v * damping;
-        filterVel = static_cast<float>(v);
-        filterPos = static_cast<float>(static_cast<double>(filterPos) + v);
-
-        if ((counter & 7) == 0) {
-            if (isKick) voice.period = static_cast<float>(static_cast<double>(voice.period.load()) * f32(kKickPitchFall));
-            amplitude = voice.amplitude;
-            const float before = amplitude;
-            if (voice.decaying) {
-                amplitude = static_cast<float>(static_cast<double>(amplitude) - static_cast<double>(voice.decayStep.load()));
-                if (amplitude < kDecayFloor) {
-                    amplitude = 0.0f;
-                    voice.decaying = false;
-                }
-            }
-            if (voice.attacking) {
-                amplitude = static_cast<float>(static_cast<double>(amplitude) + static_cast<double>(voice.attackStep.load()));
-                if (amplitude > kAttackCeiling) {
-                    amplitude = kAttackCeiling;
-                    voice.attacking = false;
-                }
-            }
-            if (amplitude != before) voice.amplitude = amplitude;
-        }
-
-        float& sample = out[i / kOversampling];
-        sample = static_cast<float>(static_cast<double>(sample) +
-                                    static_cast<double>(filterPos) * static_cast<double>(amplitude));
-    }
-
-    voice.counter = counter;
-    voice.periodSamples = periodSamples;
-    voice.highSamples = highSamples;
-    voice.inLowPhase = inLowPhase;
-    voice.oscValue = oscValue;
-    voice.step = step;
-    voice.filterPos = filterPos;
-    voice.filterVel = filterVel;
-}
 
 void setVoiceTone(World& world, int index, float brightness, float resonance, float pulseWidth) {
     if (index < 0 || index >= kVoiceCount) return;
@@ -122,7 +19,7 @@ void setVoiceTone(World& world, int index, float brightness, float resonance, fl
 }
 
 void triggerVoice(Voice& voice, float period) {
-    if (voice.amplitude == 0.0f) voice.amplitude = kTriggerLevel;
+    if (voice.amplitude == 0.0f) voice.amplitude = 0.01f;  // a voice at 0 is not rendered, so its envelope would never start
     voice.period = period;
     voice.decaying = false;
     voice.attacking = true;

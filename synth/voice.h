@@ -44,6 +44,17 @@ struct World;
 // isKick selects the pitch fall of the kick voice (voice 3).
 void renderVoice(Voice& voice, float* out, int frames, bool isKick);
 
+// Renders several voices into the same frames (at most kMaxChunkFrames),
+// with exactly the result of calling renderVoice for each in turn.
+constexpr int kMaxChunkFrames = 128;
+void renderVoices(Voice* const* voices, const bool* isKick, int count, float* out, int frames);
+
+namespace detail {
+// Forces the plain scalar rendering even where the vector one would run, so
+// tests can check that both give the same samples.
+extern bool portableVoiceRendering;
+}  // namespace detail
+
 // Tone of voice `index`: pulse width, and the filter's cutoff and damping
 // from a brightness and a resonance in 0..1.
 void setVoiceTone(World& world, int index, float brightness, float resonance, float pulseWidth);

@@ -289,3 +289,77 @@ TEST(VoiceOutput, FourInternalSamplesLandInEachOutputSample) {
 
 }  // namespace
 }  // namespace vonkel
+
+namespace vonkel {
+namespace {
+
+// Eight voices in varied states: ramps, noise, the kick, envelopes running,
+// periods and tones that differ, some voices in the middle of a period.
+void setUpEnsemble(World& world, uint32_t seed) {
+    seedRandom(seed);
+    newGame(world);
+    for (int k = 0; k < kVoiceCount; ++k) {
+        Voice& v = world.voices[k];
+        v.period = 7.0f + static_cast<float>(drawRandom() % 3000) * 0.37f;
+        v.amplitude = 0.001f + static_cast<float>(drawRandom() % 100) * 0.002f;
+        v.attacking = drawRandom() % 2 == 0;
+        v.decaying = drawRandom() % 2 == 0;
+        v.counter = drawRandom() % 5;
+        setVoiceTone(world, k, static_cast<float>(drawRandom() % 100) / 99.0f, 0.5f,
+                     static_cast<float>(drawRandom() % 100) / 120.0f);
+    }
+}
+
+struct Rendered {
+    std::vector<float> out;
+    std::vector<float> state;
+};
+
+Rendered renderEnsemble(uint32_t seed, bool together, bool portable) {
+    auto world = std::make_unique<World>();
+    setUpEnsemble(*world, seed);
+    detail::portableVoiceRendering = portable;
+    Rendered r{std::vector<float>(128 * 6, 0.0f), {}};
+    seedRandom(seed + 1);  // the noise voice's draws
+    for (int chunk = 0; chunk < 6; ++chunk) {
+        float* out = r.out.data() + 128 * chunk;
+        if (together) {
+            Voice* voices[kVoiceCount];
+            bool kick[kVoiceCount];
+            for (int k = 0; k < kVoiceCount; ++k) {
+                voices[k] = &world->voices[k];
+                kick[k] = k == 3;
+            }
+            renderVoices(voices, kick, kVoiceCount, out, 128);
+        } else {
+            for (int k = 0; k < kVoiceCount; ++k) renderVoice(world->voices[k], out, 128, k == 3);
+        }
+    }
+    detail::portableVoiceRendering = false;
+    for (const Voice& v : world->voices) {
+        for (float x : {v.amplitude.load(), v.period.load(), v.oscValue.load(), v.filterPos.load(), v.filterVel.load(),
+                        static_cast<float>(v.counter.load()), static_cast<float>(v.periodSamples.load())})
+            r.state.push_back(x);
+    }
+    return r;
+}
+
+// Side-by-side rendering (vector or scalar) gives bit for bit the samples
+// and voice states of rendering each voice on its own, in order.
+TEST(VoiceRendering, SideBySideEqualsOneByOne) {
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        const Rendered reference = renderEnsemble(seed, false, true);
+        const Rendered vector = renderEnsemble(seed, true, false);
+        const Rendered scalar = renderEnsemble(seed, true, true);
+        ASSERT_EQ(vector.out, reference.out) << seed;
+        ASSERT_EQ(scalar.out, reference.out) << seed;
+        ASSERT_EQ(vector.state, reference.state) << seed;
+        ASSERT_EQ(scalar.state, reference.state) << seed;
+        bool sounding = false;
+        for (float s : reference.out) sounding |= s != 0.0f;
+        ASSERT_TRUE(sounding);
+    }
+}
+
+}  // namespace
+}  // namespace vonkel
