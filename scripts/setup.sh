@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libpng-dev libcli11-dev
   xvfb xdotool x11-utils imagemagick sox
-  pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
+  pulseaudio pulseaudio-utils libasound2-plugins alsa-utils libxdamage-dev
 )
 
 missing=()

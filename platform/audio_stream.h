@@ -1,0 +1,26 @@
+#pragma once
+// The audio output: one mono stream of 32-bit float samples at 44100 Hz in
+// blocks of 512 frames, whose callback renders the World's synthesiser.
+//
+// Without a usable output device the stream is simply not there and the game
+// runs silent; nothing is printed either way.
+namespace vonkel {
+
+struct World;
+
+// Requests a 75 ms minimum latency from the audio library, starts it and
+// opens and starts the default output stream. From here on the callback may
+// run at any time on the library's own thread.
+void startAudioStream(World& world);
+
+// Stops and closes the stream and shuts the audio library down, in that
+// order. When this returns the callback is no longer running. Safe to call
+// when nothing was started.
+void stopAudioStream();
+
+// Whether the ALSA configuration defines any PCM at all. The audio library
+// aborts inside its initialisation when it finds none, so the stream is not
+// even tried then.
+bool alsaConfigurationHasPcm();
+
+}  // namespace vonkel

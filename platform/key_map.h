@@ -1,0 +1,30 @@
+#pragma once
+// The mapping from SDL's scan codes (USB HID positions) to the game's scan
+// codes (the DirectInput numbering of app/keys.h), and the snapshot built
+// from SDL's keyboard state. Pure: needs no display.
+#include <SDL_scancode.h>
+
+#include <cstdint>
+#include <span>
+
+#include "app/keys.h"
+
+namespace vonkel {
+
+struct KeyMapping {
+    SDL_Scancode host;
+    uint8_t scanCode;  // DirectInput numbering, 1..255
+};
+
+// Every host key the game can see, each once.
+std::span<const KeyMapping> keyMappings();
+
+// The game's scan code of a host key, or 0 for a key the game does not know.
+int scanCodeForHostKey(SDL_Scancode host);
+
+// Fills `out` from SDL's keyboard state (hostKeyCount bytes, nonzero while a
+// key is down). Without keyboard focus, or without a host state, every key
+// reads as up.
+void snapshotKeys(KeyState& out, const uint8_t* hostKeys, int hostKeyCount, bool hasFocus);
+
+}  // namespace vonkel

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds vonkel and runs the whole test suite:
+#   release      unit tests, soak, and the end-to-end checks of the real game
+#   asan-ubsan   unit tests and soak under AddressSanitizer + UndefinedBehaviorSanitizer
+#   tsan         unit tests and the two-thread tests under ThreadSanitizer
+#   fuzz         each libFuzzer target for a bounded time
+# VONKEL_TEST_STAGES picks stages, e.g. VONKEL_TEST_STAGES="release" for a quick run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+stages=${VONKEL_TEST_STAGES:-"release asan-ubsan tsan fuzz"}
+jobs=$(nproc)
+export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+
+passed=0
+failed=0
+run_stage() {
+  local name=$1
+  shift
+  echo "== $name"
+  local start=$SECONDS
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "== $name passed in $((SECONDS - start)) s"
+  else
+    failed=$((failed + 1))
+    echo "== $name FAILED after $((SECONDS - start)) s"
+  fi
+}
+
+build_and_test() {
+  local preset=$1
+  shift
+  cmake --preset "$preset" >/dev/null &&
+    cmake --build --preset "$preset" -j "$jobs" &&
+    ctest --preset "$preset" -j "$jobs" --timeout 600 "$@"
+}
+
+for stage in $stages; do
+  case $stage in
+    release) run_stage release build_and_test release ;;
+    asan-ubsan) run_stage asan-ubsan build_and_test asan-ubsan -LE e2e ;;
+    tsan) run_stage tsan build_and_test tsan -LE e2e ;;
+    fuzz) run_stage fuzz bash scripts/fuzz.sh ;;
+    *) echo "unknown stage $stage" >&2; exit 2 ;;
+  esac
+done
+
+echo "stages: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,138 @@
+#include "platform/key_map.h"
+
+#include <SDL_keyboard.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <vector>
+
+#include "platform/keyboard.h"
+
+namespace vonkel {
+namespace {
+
+TEST(KeyMap, TheGameKeysHaveTheirScanCodes) {
+    EXPECT_EQ(scanCodeForHostKey(SDL_SCANCODE_ESCAPE), ScanCode::Escape);
+    EXPECT_EQ(scanCodeForHostKey(SDL_SCANCODE_RETURN), ScanCode::Enter);
+    EXPECT_EQ(scanCodeForHostKey(SDL_SCANCODE_Z), ScanCode::Z);
+    EXPECT_EQ(scanCodeForHostKey(SDL_SCANCODE_UP), ScanCode::Up);
+    EXPECT_EQ(scanCodeForHostKey(SDL_SCANCODE_LEFT), ScanCode::Left);
+    EXPECT_EQ(scanCodeForHostKey(SDL_SCANCODE_RIGHT), ScanCode::Right);
+    EXPECT_EQ(scanCodeForHostKey(SDL_SCANCODE_DOWN), ScanCode::Down);
+    // Only the main keyboard's Enter boosts; the keypad's has a code of its own.
+    EXPECT_NE(scanCodeForHostKey(SDL_SCANCODE_KP_ENTER), ScanCode::Enter);
+    EXPECT_NE(scanCodeForHostKey(SDL_SCANCODE_KP_ENTER), 0);
+}
+
+TEST(KeyMap, TableIsOneToOneAndAgreesWithTheLookup) {
+    std::set<int> hosts, codes;
+    for (const KeyMapping& m : keyMappings()) {
+        EXPECT_TRUE(hosts.insert(m.host).second) << "host key " << m.host << " twice";
+        EXPECT_TRUE(codes.insert(m.scanCode).second) << "scan code " << int{m.scanCode} << " twice";
+        EXPECT_NE(m.scanCode, 0);
+        EXPECT_EQ(scanCodeForHostKey(m.host), m.scanCode);
+    }
+    EXPECT_GE(keyMappings().size(), 100u);
+}
+
+// The numbering follows the rows of the keyboard; a slip in the table breaks a run.
+TEST(KeyMap, KeyboardRowsAreConsecutiveCodes) {
+    const std::vector<std::vector<SDL_Scancode>> runs = {
+        {SDL_SCANCODE_ESCAPE, SDL_SCANCODE_1, SDL_SCANCODE_2, SDL_SCANCODE_3, SDL_SCANCODE_4, SDL_SCANCODE_5,
+         SDL_SCANCODE_6, SDL_SCANCODE_7, SDL_SCANCODE_8, SDL_SCANCODE_9, SDL_SCANCODE_0, SDL_SCANCODE_MINUS,
+         SDL_SCANCODE_EQUALS, SDL_SCANCODE_BACKSPACE, SDL_SCANCODE_TAB, SDL_SCANCODE_Q, SDL_SCANCODE_W,
+         SDL_SCANCODE_E, SDL_SCANCODE_R, SDL_SCANCODE_T, SDL_SCANCODE_Y, SDL_SCANCODE_U, SDL_SCANCODE_I,
+         SDL_SCANCODE_O, SDL_SCANCODE_P, SDL_SCANCODE_LEFTBRACKET, SDL_SCANCODE_RIGHTBRACKET, SDL_SCANCODE_RETURN,
+         SDL_SCANCODE_LCTRL, SDL_SCANCODE_A, SDL_SCANCODE_S, SDL_SCANCODE_D, SDL_SCANCODE_F, SDL_SCANCODE_G,
+         SDL_SCANCODE_H, SDL_SCANCODE_J, SDL_SCANCODE_K, SDL_SCANCODE_L, SDL_SCANCODE_SEMICOLON,
+         SDL_SCANCODE_APOSTROPHE, SDL_SCANCODE_GRAVE, SDL_SCANCODE_LSHIFT, SDL_SCANCODE_BACKSLASH, SDL_SCANCODE_Z,
+         SDL_SCANCODE_X, SDL_SCANCODE_C, SDL_SCANCODE_V, SDL_SCANCODE_B, SDL_SCANCODE_N, SDL_SCANCODE_M,
+         SDL_SCANCODE_COMMA, SDL_SCANCODE_PERIOD, SDL_SCANCODE_SLASH, SDL_SCANCODE_RSHIFT},
+        {SDL_SCANCODE_F1, SDL_SCANCODE_F2, SDL_SCANCODE_F3, SDL_SCANCODE_F4, SDL_SCANCODE_F5, SDL_SCANCODE_F6,
+         SDL_SCANCODE_F7, SDL_SCANCODE_F8, SDL_SCANCODE_F9, SDL_SCANCODE_F10, SDL_SCANCODE_NUMLOCKCLEAR,
+         SDL_SCANCODE_SCROLLLOCK, SDL_SCANCODE_KP_7, SDL_SCANCODE_KP_8, SDL_SCANCODE_KP_9, SDL_SCANCODE_KP_MINUS,
+         SDL_SCANCODE_KP_4, SDL_SCANCODE_KP_5, SDL_SCANCODE_KP_6, SDL_SCANCODE_KP_PLUS, SDL_SCANCODE_KP_1,
+         SDL_SCANCODE_KP_2, SDL_SCANCODE_KP_3, SDL_SCANCODE_KP_0, SDL_SCANCODE_KP_PERIOD},
+    };
+    for (const auto& run : runs) {
+        const int first = scanCodeForHostKey(run.front());
+        for (size_t i = 0; i < run.size(); ++i) {
+            EXPECT_EQ(scanCodeForHostKey(run[i]), first + static_cast<int>(i)) << SDL_GetScancodeName(run[i]);
+        }
+    }
+    // The navigation block around the arrows.
+    EXPECT_EQ(scanCodeForHostKey(SDL_SCANCODE_HOME), ScanCode::Up - 1);
+    EXPECT_EQ(scanCodeForHostKey(SDL_SCANCODE_PAGEUP), ScanCode::Up + 1);
+    EXPECT_EQ(scanCodeForHostKey(SDL_SCANCODE_END), ScanCode::Down - 1);
+    EXPECT_EQ(scanCodeForHostKey(SDL_SCANCODE_PAGEDOWN), ScanCode::Down + 1);
+}
+
+TEST(KeyMap, UnknownAndOutOfRangeHostKeysHaveNoCode) {
+    EXPECT_EQ(scanCodeForHostKey(SDL_SCANCODE_UNKNOWN), 0);
+    EXPECT_EQ(scanCodeForHostKey(SDL_SCANCODE_F24), 0);
+    EXPECT_EQ(scanCodeForHostKey(SDL_NUM_SCANCODES), 0);
+    EXPECT_EQ(scanCodeForHostKey(static_cast<SDL_Scancode>(-1)), 0);
+}
+
+class Snapshot : public ::testing::Test {
+protected:
+    void hold(SDL_Scancode key) { host[static_cast<size_t>(key)] = 1; }
+    std::vector<uint8_t> host = std::vector<uint8_t>(SDL_NUM_SCANCODES, 0);
+    KeyState state;
+};
+
+TEST_F(Snapshot, HeldKeysReadDownAndNothingElse) {
+    hold(SDL_SCANCODE_UP);
+    hold(SDL_SCANCODE_Z);
+    hold(SDL_SCANCODE_F24);  // no scan code: ignored
+    snapshotKeys(state, host.data(), SDL_NUM_SCANCODES, true);
+    for (int code = 0; code < 256; ++code) {
+        const bool expected = code == ScanCode::Up || code == ScanCode::Z;
+        EXPECT_EQ(state.isKeyDown(code), expected) << code;
+        EXPECT_EQ(state.bytes[static_cast<size_t>(code)], expected ? 0x80 : 0) << code;
+    }
+}
+
+TEST_F(Snapshot, WithoutFocusEveryKeyReadsUp) {
+    hold(SDL_SCANCODE_ESCAPE);
+    hold(SDL_SCANCODE_LEFT);
+    snapshotKeys(state, host.data(), SDL_NUM_SCANCODES, true);
+    ASSERT_TRUE(state.isKeyDown(ScanCode::Escape));
+
+    snapshotKeys(state, host.data(), SDL_NUM_SCANCODES, false);
+    for (int code = 0; code < 256; ++code) EXPECT_FALSE(state.isKeyDown(code)) << code;
+
+    // The key is still held when the focus comes back: it reads down again.
+    snapshotKeys(state, host.data(), SDL_NUM_SCANCODES, true);
+    EXPECT_TRUE(state.isKeyDown(ScanCode::Escape));
+    EXPECT_TRUE(state.isKeyDown(ScanCode::Left));
+}
+
+TEST_F(Snapshot, ReleasedKeysAreClearedAndShortHostStatesAreRespected) {
+    hold(SDL_SCANCODE_RIGHT);
+    snapshotKeys(state, host.data(), SDL_NUM_SCANCODES, true);
+    ASSERT_TRUE(state.isKeyDown(ScanCode::Right));
+    host.assign(host.size(), 0);
+    snapshotKeys(state, host.data(), SDL_NUM_SCANCODES, true);
+    EXPECT_FALSE(state.isKeyDown(ScanCode::Right));
+
+    // A host state that ends before a key's index says nothing about that key.
+    hold(SDL_SCANCODE_A);
+    hold(SDL_SCANCODE_UP);
+    snapshotKeys(state, host.data(), SDL_SCANCODE_UP, true);
+    EXPECT_TRUE(state.isKeyDown(0x1E));  // A
+    EXPECT_FALSE(state.isKeyDown(ScanCode::Up));
+
+    snapshotKeys(state, nullptr, 0, true);
+    EXPECT_FALSE(state.isKeyDown(0x1E));
+}
+
+TEST(Keyboard, WithoutAWindowEveryKeyReadsUp) {
+    Keyboard keyboard(nullptr);
+    keyboard.poll();
+    for (int code = 0; code < 256; ++code) EXPECT_FALSE(keyboard.isKeyDown(code)) << code;
+    EXPECT_FALSE(keyboard.state().isKeyDown(ScanCode::Escape));
+}
+
+}  // namespace
+}  // namespace vonkel

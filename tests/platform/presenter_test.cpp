@@ -1,0 +1,229 @@
+#include "platform/presenter.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace vonkel {
+namespace {
+
+TEST(ConverterForPixelFormat, MatchesTheWindowFormatsOfCommonDisplays) {
+    EXPECT_EQ(converterForPixelFormat(SDL_PIXELFORMAT_RGB888), copyRow32);
+    EXPECT_EQ(converterForPixelFormat(SDL_PIXELFORMAT_ARGB8888), copyRow32);
+    EXPECT_EQ(converterForPixelFormat(SDL_PIXELFORMAT_BGR888), swapRow32);
+    EXPECT_EQ(converterForPixelFormat(SDL_PIXELFORMAT_ABGR8888), swapRow32);
+    EXPECT_EQ(converterForPixelFormat(SDL_PIXELFORMAT_BGR24), packRow24);         // bytes B, G, R
+    EXPECT_EQ(converterForPixelFormat(SDL_PIXELFORMAT_RGB24), packRow24Swapped);  // bytes R, G, B
+    EXPECT_EQ(converterForPixelFormat(SDL_PIXELFORMAT_RGB565), packRow565);
+    EXPECT_EQ(converterForPixelFormat(SDL_PIXELFORMAT_BGR565), packRow565Swapped);
+    // 15 significant bits in a 16-bit word.
+    EXPECT_EQ(converterForPixelFormat(SDL_PIXELFORMAT_RGB555), packRow555);
+    EXPECT_EQ(converterForPixelFormat(SDL_PIXELFORMAT_BGR555), packRow555Swapped);
+}
+
+TEST(ConverterForPixelFormat, RejectsFormatsWithoutAConverter) {
+    for (Uint32 format : {SDL_PIXELFORMAT_INDEX8, SDL_PIXELFORMAT_INDEX1LSB, SDL_PIXELFORMAT_RGB332,
+                          SDL_PIXELFORMAT_RGB444, SDL_PIXELFORMAT_RGBA8888, SDL_PIXELFORMAT_BGRA8888,
+                          SDL_PIXELFORMAT_ARGB2101010, SDL_PIXELFORMAT_YV12, SDL_PIXELFORMAT_UNKNOWN}) {
+        EXPECT_EQ(converterForPixelFormat(format), nullptr) << SDL_GetPixelFormatName(format);
+    }
+}
+
+TEST(ZoomShortcuts, CtrlWithOneTwoOrFourOnly) {
+    EXPECT_EQ(zoomFactorForKey(SDL_SCANCODE_1, KMOD_LCTRL), 1);
+    EXPECT_EQ(zoomFactorForKey(SDL_SCANCODE_2, KMOD_RCTRL), 2);
+    EXPECT_EQ(zoomFactorForKey(SDL_SCANCODE_4, KMOD_LCTRL | KMOD_NUM), 4);
+    EXPECT_EQ(zoomFactorForKey(SDL_SCANCODE_KP_2, KMOD_LCTRL), 2);
+    EXPECT_EQ(zoomFactorForKey(SDL_SCANCODE_2, KMOD_NONE), 0);
+    EXPECT_EQ(zoomFactorForKey(SDL_SCANCODE_2, KMOD_LSHIFT), 0);
+    EXPECT_EQ(zoomFactorForKey(SDL_SCANCODE_2, KMOD_LCTRL | KMOD_LALT), 0);
+    EXPECT_EQ(zoomFactorForKey(SDL_SCANCODE_3, KMOD_LCTRL), 0);
+    // The game's keys stay the game's, with or without Ctrl.
+    for (SDL_Scancode key : {SDL_SCANCODE_UP, SDL_SCANCODE_DOWN, SDL_SCANCODE_LEFT, SDL_SCANCODE_RIGHT,
+                             SDL_SCANCODE_Z, SDL_SCANCODE_RETURN, SDL_SCANCODE_ESCAPE}) {
+        EXPECT_EQ(zoomFactorForKey(key, KMOD_LCTRL), 0) << SDL_GetScancodeName(key);
+        EXPECT_EQ(zoomFactorForKey(key, KMOD_NONE), 0) << SDL_GetScancodeName(key);
+    }
+}
+
+TEST(ZoomedClientRect, OuterSizeScalesAndIsCentred) {
+    const WindowRect display{0, 0, 1920, 1080};
+    WindowRect r = zoomedClientRect(1, 640, 480, {}, display);
+    EXPECT_EQ(r.x, 640);
+    EXPECT_EQ(r.y, 300);
+    EXPECT_EQ(r.width, 640);
+    EXPECT_EQ(r.height, 480);
+
+    // Borders: outer 648 x 514, twice that is 1296 x 1028; the client area is
+    // the outer size less the borders, inside the centred outer frame.
+    const WindowBorders borders{30, 4, 4, 4};
+    r = zoomedClientRect(2, 640, 480, borders, display);
+    EXPECT_EQ(r.width, 1288);
+    EXPECT_EQ(r.height, 994);
+    EXPECT_EQ(r.x, 312 + 4);
+    EXPECT_EQ(r.y, 26 + 30);
+
+    // Back at 1 x 1 with the same borders: the initial client size again.
+    r = zoomedClientRect(1, 640, 480, borders, display);
+    EXPECT_EQ(r.width, 640);
+    EXPECT_EQ(r.height, 480);
+}
+
+TEST(ZoomedClientRect, LargerThanTheDisplayOverhangsBothEdgesOnItsDisplay) {
+    // Outer 2592 x 2056 on a 1921 x 1080 display to the right of another:
+    // (1921 - 2592) >> 1 = -336 (rounded down, not towards zero).
+    const WindowRect r = zoomedClientRect(4, 640, 480, {30, 4, 4, 4}, {1920, 0, 1921, 1080});
+    EXPECT_EQ(r.x, 1920 - 336 + 4);
+    EXPECT_EQ(r.y, -488 + 30);
+    EXPECT_EQ(r.width, 2592 - 8);
+    EXPECT_EQ(r.height, 2056 - 34);
+}
+
+// The presenter on SDL's display-less video driver: real windows, renderer
+// and texture, without a display server.
+class Presenter : public ::testing::Test {
+protected:
+    static constexpr int kWidth = 64;
+    static constexpr int kHeight = 48;
+
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        image.resize(kWidth * kHeight);
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                image[static_cast<size_t>(y * kWidth + x)] =
+                    static_cast<uint32_t>(x * 4) << 16 | static_cast<uint32_t>(y * 5) << 8 | static_cast<uint32_t>((x ^ y) & 0xFF);
+            }
+        }
+    }
+    void TearDown() override { closePresenter(); }
+
+    // The window's pixels as 0x00RRGGBB.
+    std::vector<uint32_t> readWindow(int width, int height) {
+        std::vector<uint32_t> pixels(static_cast<size_t>(width * height));
+        SDL_Renderer* renderer = SDL_GetRenderer(window);
+        EXPECT_NE(renderer, nullptr);
+        EXPECT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGB888, pixels.data(), width * 4), 0)
+            << SDL_GetError();
+        for (uint32_t& p : pixels) p &= 0xFFFFFF;
+        return pixels;
+    }
+
+    static void pushKey(SDL_Scancode key, Uint16 modifiers) {
+        SDL_Event event{};
+        event.type = SDL_KEYDOWN;
+        event.key.state = SDL_PRESSED;
+        event.key.keysym.scancode = key;
+        event.key.keysym.mod = modifiers;
+        SDL_PushEvent(&event);
+    }
+
+    SDL_Window* window = nullptr;
+    std::vector<uint32_t> image;
+};
+
+TEST_F(Presenter, ShowsTheImageAndStretchesItOverTheWholeWindow) {
+    ASSERT_TRUE(openPresenter("vonkel", kWidth, kHeight, &window)) << SDL_GetError();
+    ASSERT_NE(window, nullptr);
+    EXPECT_STREQ(SDL_GetWindowTitle(window), "vonkel");
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    EXPECT_EQ(w, kWidth);
+    EXPECT_EQ(h, kHeight);
+    EXPECT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_RESIZABLE, 0u);
+
+    ASSERT_TRUE(presentFrame(image.data()));
+    EXPECT_EQ(readWindow(kWidth, kHeight), image);
+
+    // Any window size: every pixel is its nearest image pixel.
+    SDL_SetWindowSize(window, kWidth * 3, kHeight * 2);
+    ASSERT_TRUE(presentFrame(image.data()));
+    const std::vector<uint32_t> stretched = readWindow(kWidth * 3, kHeight * 2);
+    int wrong = 0;
+    for (int y = 0; y < kHeight * 2; ++y) {
+        for (int x = 0; x < kWidth * 3; ++x) {
+            const uint32_t expected = image[static_cast<size_t>((y / 2) * kWidth + x / 3)];
+            wrong += stretched[static_cast<size_t>(y * kWidth * 3 + x)] != expected;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(Presenter, ZoomShortcutsScaleTheWindowAndCentreIt) {
+    ASSERT_TRUE(openPresenter("vonkel", kWidth, kHeight, &window)) << SDL_GetError();
+    SDL_Rect display{};
+    ASSERT_EQ(SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window), &display), 0);
+
+    for (int factor : {2, 4, 1}) {
+        pushKey(factor == 1 ? SDL_SCANCODE_1 : factor == 2 ? SDL_SCANCODE_2 : SDL_SCANCODE_4, KMOD_LCTRL);
+        presentFrame(image.data());
+        int w = 0, h = 0, x = 0, y = 0;
+        SDL_GetWindowSize(window, &w, &h);
+        SDL_GetWindowPosition(window, &x, &y);
+        EXPECT_EQ(w, factor * kWidth) << factor;
+        EXPECT_EQ(h, factor * kHeight) << factor;
+        EXPECT_EQ(x, display.x + (display.w - w) / 2) << factor;
+        EXPECT_EQ(y, display.y + (display.h - h) / 2) << factor;
+    }
+
+    // Without Ctrl the digit is an ordinary key.
+    pushKey(SDL_SCANCODE_2, KMOD_NONE);
+    presentFrame(image.data());
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    EXPECT_EQ(w, kWidth);
+    EXPECT_EQ(h, kHeight);
+}
+
+TEST_F(Presenter, KeepsTheScreenSaverOffWhileOpen) {
+    // Let SDL leave the screen saver alone, so that only the presenter switches it.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    ASSERT_TRUE(openPresenter("vonkel", kWidth, kHeight, &window)) << SDL_GetError();
+    EXPECT_FALSE(SDL_IsScreenSaverEnabled());
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, nullptr);
+}
+
+TEST_F(Presenter, AFailedOpenLeavesNothingBehind) {
+    setenv("SDL_VIDEODRIVER", "no-such-video-driver", 1);
+    EXPECT_FALSE(openPresenter("vonkel", kWidth, kHeight, &window));
+    EXPECT_EQ(window, nullptr);
+    EXPECT_FALSE(presentFrame(image.data()));
+    closePresenter();
+
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    ASSERT_TRUE(openPresenter("vonkel", kWidth, kHeight, &window)) << SDL_GetError();
+    EXPECT_TRUE(presentFrame(image.data()));
+}
+
+TEST_F(Presenter, CloseAndReopen) {
+    ASSERT_TRUE(openPresenter("vonkel", kWidth, kHeight, &window));
+    closePresenter();
+    closePresenter();  // a second close does nothing
+    EXPECT_FALSE(presentFrame(image.data()));
+    ASSERT_TRUE(openPresenter("vonkel", kWidth, kHeight, &window));
+    EXPECT_TRUE(presentFrame(image.data()));
+}
+
+void closeRequestEndsTheProcess(Uint32 type, Uint8 windowEvent) {
+    SDL_Window* window = nullptr;
+    std::vector<uint32_t> image(16 * 16);
+    if (!openPresenter("vonkel", 16, 16, &window)) std::_Exit(3);
+    SDL_Event event{};
+    event.type = type;
+    event.window.event = windowEvent;
+    event.window.windowID = SDL_GetWindowID(window);
+    SDL_PushEvent(&event);
+    presentFrame(image.data());
+    std::_Exit(4);  // not reached when the close request ends the process
+}
+
+TEST_F(Presenter, CloseRequestEndsTheProcessWithExitCodeZero) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(closeRequestEndsTheProcess(SDL_WINDOWEVENT, SDL_WINDOWEVENT_CLOSE), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(closeRequestEndsTheProcess(SDL_QUIT, 0), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+}  // namespace vonkel

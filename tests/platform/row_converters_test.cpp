@@ -1,0 +1,179 @@
+#include "platform/row_converters.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+#include <vector>
+
+namespace vonkel {
+namespace {
+
+struct Format {
+    const char* name;
+    int bits;
+    uint32_t red, green, blue;
+    RowConverter converter;
+};
+
+const Format kFormats[] = {
+    {"copyRow32", 32, 0xFF0000, 0xFF00, 0xFF, copyRow32},
+    {"swapRow32", 32, 0xFF, 0xFF00, 0xFF0000, swapRow32},
+    {"packRow24", 24, 0xFF0000, 0xFF00, 0xFF, packRow24},
+    {"packRow24Swapped", 24, 0xFF, 0xFF00, 0xFF0000, packRow24Swapped},
+    {"packRow565", 16, 0xF800, 0x07E0, 0x001F, packRow565},
+    {"packRow565Swapped", 16, 0x001F, 0x07E0, 0xF800, packRow565Swapped},
+    {"packRow555", 16, 0x7C00, 0x03E0, 0x001F, packRow555},
+    {"packRow555Swapped", 16, 0x001F, 0x03E0, 0x7C00, packRow555Swapped},
+};
+
+// Pixels with every channel distinct, extreme values and a set top byte.
+const std::vector<uint32_t> kSamples = {0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0x123456,
+                                        0x000080, 0x87654321, 0xFF08F7, 0x7F8081, 0xC0FFEE};
+
+uint32_t readLittleEndian(const unsigned char* p, int bytes) {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
+    return v;
+}
+
+TEST(ChooseRowConverter, PicksEachConverterByExactFormat) {
+    for (const Format& f : kFormats) {
+        EXPECT_EQ(chooseRowConverter(f.bits, f.red, f.green, f.blue), f.converter) << f.name;
+    }
+}
+
+TEST(ChooseRowConverter, EveryOneOfTheFourValuesMustMatch) {
+    for (const Format& f : kFormats) {
+        EXPECT_EQ(chooseRowConverter(f.bits + 1, f.red, f.green, f.blue), nullptr) << f.name;
+        EXPECT_EQ(chooseRowConverter(f.bits, f.red ^ 1u, f.green, f.blue), nullptr) << f.name;
+        EXPECT_EQ(chooseRowConverter(f.bits, f.red, f.green ^ 1u, f.blue), nullptr) << f.name;
+        EXPECT_EQ(chooseRowConverter(f.bits, f.red, f.green, f.blue ^ 1u), nullptr) << f.name;
+    }
+}
+
+TEST(ChooseRowConverter, RejectsFormatsWithoutAConverter) {
+    EXPECT_EQ(chooseRowConverter(8, 0, 0, 0), nullptr);                       // palette
+    EXPECT_EQ(chooseRowConverter(8, 0xE0, 0x1C, 0x03), nullptr);              // 332
+    EXPECT_EQ(chooseRowConverter(15, 0x7C00, 0x03E0, 0x001F), nullptr);       // 555 must say 16 bits
+    EXPECT_EQ(chooseRowConverter(32, 0xFF000000, 0xFF0000, 0xFF00), nullptr);  // RGBA
+    EXPECT_EQ(chooseRowConverter(32, 0x3FF00000, 0xFFC00, 0x3FF), nullptr);   // 10 bits per channel
+    EXPECT_EQ(chooseRowConverter(16, 0x0F00, 0x00F0, 0x000F), nullptr);       // 444
+    EXPECT_EQ(chooseRowConverter(24, 0xF800, 0x07E0, 0x001F), nullptr);       // masks of another depth
+    EXPECT_EQ(chooseRowConverter(0, 0, 0, 0), nullptr);
+}
+
+TEST(RowConverters, SixteenBitExamples) {
+    const uint32_t red = 0xFF0000, white = 0xFFFFFF;
+    uint16_t out = 0;
+    packRow565(&red, &out, 1);
+    EXPECT_EQ(out, 0xF800);
+    packRow565Swapped(&red, &out, 1);
+    EXPECT_EQ(out, 0x001F);
+    packRow555(&red, &out, 1);
+    EXPECT_EQ(out, 0x7C00);
+    packRow555Swapped(&red, &out, 1);
+    EXPECT_EQ(out, 0x001F);
+    for (RowConverter c : {packRow565, packRow565Swapped}) {
+        c(&white, &out, 1);
+        EXPECT_EQ(out, 0xFFFF);
+    }
+    for (RowConverter c : {packRow555, packRow555Swapped}) {
+        c(&white, &out, 1);
+        EXPECT_EQ(out, 0x7FFF);
+    }
+}
+
+TEST(RowConverters, ThirtyTwoBitKeepOrSwapEachPixelOnItsOwn) {
+    const uint32_t row[] = {0x123456, 0x000080, 0xAB00FF01};
+    uint32_t out[3] = {};
+    swapRow32(row, out, 3);
+    EXPECT_EQ(out[0], 0x563412u);
+    EXPECT_EQ(out[1], 0x800000u);
+    EXPECT_EQ(out[2], 0x01FF00u);  // the top byte is cleared
+    copyRow32(row, out, 3);
+    EXPECT_EQ(out[0], 0x123456u);
+    EXPECT_EQ(out[1], 0x000080u);
+    EXPECT_EQ(out[2], 0xAB00FF01u);  // the source word as it is
+}
+
+TEST(RowConverters, TwentyFourBitByteOrder) {
+    const uint32_t row[] = {0x123456, 0xFFA0B0C0};
+    unsigned char out[6] = {};
+    packRow24(row, out, 2);
+    const unsigned char bgr[] = {0x56, 0x34, 0x12, 0xC0, 0xB0, 0xA0};
+    EXPECT_EQ(std::memcmp(out, bgr, 6), 0);
+    packRow24Swapped(row, out, 2);
+    const unsigned char rgb[] = {0x12, 0x34, 0x56, 0xA0, 0xB0, 0xC0};
+    EXPECT_EQ(std::memcmp(out, rgb, 6), 0);
+}
+
+// Reads each destination pixel back through the masks of its format: every
+// channel holds the top bits of the source channel and nothing is set outside
+// the three masks (except the copied top byte of copyRow32).
+TEST(RowConverters, EveryPixelReadsBackThroughItsFormatMasks) {
+    for (const Format& f : kFormats) {
+        const int bytes = f.bits / 8;
+        std::vector<unsigned char> out(kSamples.size() * static_cast<size_t>(bytes), 0xCD);
+        f.converter(kSamples.data(), out.data(), static_cast<int>(kSamples.size()));
+        for (size_t i = 0; i < kSamples.size(); ++i) {
+            const uint32_t p = kSamples[i];
+            const uint32_t word = readLittleEndian(&out[i * static_cast<size_t>(bytes)], bytes);
+            const uint32_t channels[3] = {(p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF};
+            const uint32_t masks[3] = {f.red, f.green, f.blue};
+            for (int c = 0; c < 3; ++c) {
+                const int width = std::popcount(masks[c]);
+                const uint32_t got = (word & masks[c]) >> std::countr_zero(masks[c]);
+                EXPECT_EQ(got, channels[c] >> (8 - width)) << f.name << " pixel " << std::hex << p << " channel " << c;
+            }
+            uint32_t outside = word & ~(f.red | f.green | f.blue);
+            if (f.converter == copyRow32) outside &= 0x00FFFFFFu;
+            EXPECT_EQ(outside, 0u) << f.name << " pixel " << std::hex << p;
+        }
+    }
+}
+
+// A converter writes exactly count pixels, at any byte address.
+TEST(RowConverters, WriteExactlyCountPixelsAtAnyAddress) {
+    const uint32_t row[] = {0xFFFFFF, 0x000000, 0x123456, 0xFFFFFF, 0xFFFFFF};
+    for (const Format& f : kFormats) {
+        const size_t bytes = static_cast<size_t>(f.bits / 8);
+        for (int count : {0, 1, 3}) {
+            std::vector<unsigned char> buffer(1 + 5 * bytes, 0xCD);
+            f.converter(row, buffer.data() + 1, count);
+            EXPECT_EQ(buffer[0], 0xCD) << f.name;
+            const size_t end = 1 + static_cast<size_t>(count) * bytes;
+            for (size_t i = end; i < buffer.size(); ++i) EXPECT_EQ(buffer[i], 0xCD) << f.name << " count " << count;
+            if (count == 3) {
+                // The first pixel is white; its bytes can no longer all be the fill value.
+                bool changed = false;
+                for (size_t i = 1; i < 1 + bytes; ++i) changed = changed || buffer[i] != 0xCD;
+                EXPECT_TRUE(changed) << f.name;
+            }
+        }
+    }
+}
+
+TEST(ConvertImage, RowsLandAtThePitchAndThePaddingIsLeftAlone) {
+    constexpr int kWidth = 3, kHeight = 4;
+    uint32_t image[kWidth * kHeight];
+    for (int i = 0; i < kWidth * kHeight; ++i) image[i] = 0x010203u * static_cast<uint32_t>(i + 1);
+
+    for (const Format& f : kFormats) {
+        const int bytes = f.bits / 8;
+        const int pitch = kWidth * bytes + 5;  // not a multiple of the pixel size
+        std::vector<unsigned char> surface(static_cast<size_t>(pitch * kHeight), 0xCD);
+        convertImage(f.converter, image, kWidth, kHeight, surface.data(), pitch);
+
+        for (int y = 0; y < kHeight; ++y) {
+            std::vector<unsigned char> expected(static_cast<size_t>(kWidth * bytes));
+            f.converter(image + y * kWidth, expected.data(), kWidth);
+            const unsigned char* row = surface.data() + y * pitch;
+            EXPECT_EQ(std::memcmp(row, expected.data(), expected.size()), 0) << f.name << " row " << y;
+            for (int i = kWidth * bytes; i < pitch; ++i) EXPECT_EQ(row[i], 0xCD) << f.name << " row " << y;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vonkel
