@@ -11,6 +11,9 @@ namespace vonkel {
 // Every set pixel is clipped on its own, so a glyph may hang over any edge.
 // An orientation outside 0..3 is taken as that many quarter turns (mod 4).
 void drawGlyph(World& world, const char* glyph, uint32_t colour, int x, int y, int orientation) {
+    // A cell wholly outside the frame draws nothing (and no coordinate near
+    // the ends of the int range is ever computed).
+    if (x <= -8 || x >= kScreenWidth || y <= -8 || y >= kScreenHeight) return;
     const Orientation& o = orientations[wrapIndex(orientation, 4)];
     for (int r = 0; r < 8; ++r) {
         for (int i = 0; i < 8; ++i) {

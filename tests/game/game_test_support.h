@@ -1,0 +1,110 @@
+#pragma once
+// Helpers of the game tests: a fresh World, pixels, recorded sleeps, random
+// draws looked at ahead, and a reference model of the terrain kinds.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/keys.h"
+#include "app/random.h"
+#include "app/world.h"
+
+namespace vonkel::test {
+
+inline std::unique_ptr<World> makeWorld() { return std::make_unique<World>(); }
+
+inline uint32_t& pixel(World& w, int x, int y) { return w.Framebuffer[static_cast<std::size_t>(y * kScreenWidth + x)]; }
+
+inline void fillFramebuffer(World& w, uint32_t colour) { w.Framebuffer.fill(colour); }
+
+inline int countColour(const World& w, uint32_t colour) {
+    return static_cast<int>(std::count(w.Framebuffer.begin(), w.Framebuffer.end(), colour));
+}
+
+// A 64-character glyph built from up to eight rows of text; missing rows
+// and characters are transparent.
+struct TestGlyph {
+    char text[65];
+    explicit TestGlyph(std::vector<std::string> rows) {
+        std::fill(text, text + 64, '.');
+        text[64] = '\0';
+        for (std::size_t r = 0; r < rows.size() && r < 8; ++r)
+            for (std::size_t i = 0; i < rows[r].size() && i < 8; ++i) text[r * 8 + i] = rows[r][i];
+    }
+};
+
+// The float constant widened to double, as every decimal constant of the game.
+inline double c32(float x) { return static_cast<double>(x); }
+
+// The milliseconds the frame update asked to sleep.
+inline std::vector<int>& sleeps() {
+    static std::vector<int> recorded;
+    return recorded;
+}
+inline void recordSleep(int ms) { sleeps().push_back(ms); }
+
+inline KeyState keysDown(std::initializer_list<int> codes) {
+    KeyState k;
+    for (int c : codes) k.press(c);
+    return k;
+}
+
+// The next `count` draws of this thread's generator, without consuming them.
+inline std::vector<int> upcomingDraws(int count) {
+    const uint32_t saved = randomState();
+    std::vector<int> draws;
+    for (int i = 0; i < count; ++i) draws.push_back(drawRandom());
+    setRandomState(saved);
+    return draws;
+}
+
+// Number of draws taken between two generator states (searches up to `limit`).
+inline int drawsBetween(uint32_t from, uint32_t to, int limit = 100000) {
+    const uint32_t saved = randomState();
+    setRandomState(from);
+    int n = 0;
+    while (randomState() != to && n < limit) {
+        drawRandom();
+        ++n;
+    }
+    const bool found = randomState() == to;
+    setRandomState(saved);
+    return found ? n : -1;
+}
+
+// Reference terrain: the kinds of all 1200 cells for a pattern whose time,
+// after this frame's advance, is `time`, with threshold offset `w`.
+inline std::array<int, kGridCells> referenceKinds(float time, int w) {
+    std::array<int, kGridCells> kinds{};
+    const double t = time;
+    const float columnPhase = static_cast<float>(7.0 * std::cos(t * c32(0.07692308f)));
+    const float rowPhase = static_cast<float>(7.0 * std::sin(t * c32(0.04f)));
+    const double s = c32(2.5f) * std::sin(t);
+    for (int r = 0; r < kGridRows; ++r) {
+        const double p = static_cast<float>(std::cos(c32(0.13f) * r) + s);
+        const double q = c32(0.5f) * std::sin(c32(0.218f) * r + rowPhase);
+        const double rr = c32(0.47f) * std::cos(p);
+        for (int k = 0; k < kGridColumns; ++k) {
+            const double u = c32(0.5f) * std::cos(c32(0.168f) * k + columnPhase) + c32(0.03f) * k + rr + q + p;
+            const int v = static_cast<int>(std::nearbyint(1600.0 * std::sin(c32(0.1127f) * u)));
+            int n = std::abs(v) % 400;
+            if (n >= 300) n -= 200;
+            kinds[static_cast<std::size_t>(r * kGridColumns + k)] = std::min((w + n) / 100, 2);
+        }
+    }
+    return kinds;
+}
+
+inline std::array<int, 3> kindTotals(const std::array<int32_t, kGridCells>& grid) {
+    std::array<int, 3> totals{};
+    for (int32_t kind : grid)
+        if (kind >= 0 && kind <= 2) ++totals[static_cast<std::size_t>(kind)];
+    return totals;
+}
+
+}  // namespace vonkel::test
