@@ -1,0 +1,63 @@
+#pragma once
+// A key script for `vonkel-lab play`: which keys are held in which frame.
+//
+//   # comment
+//   0 -            no key held from frame 0 on
+//   12 up,z        Up and Z held from frame 12 on ...
+//   40 -           ... until frame 40
+//
+// Each line is FRAME KEYS. From frame FRAME on exactly the listed keys are
+// held, until the next line takes over; before the first line no key is held.
+// Frames strictly increase. Blank lines and lines starting with '#' are
+// ignored; leading and trailing blanks and a trailing carriage return are
+// allowed. Anything else is an error, reported with its line number.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/keys.h"
+
+namespace vonkel::lab {
+
+// Largest frame number a script (or a run) may name.
+constexpr int64_t kMaxFrameIndex = 9'999'999;
+
+enum KeyBit : uint8_t {
+    kKeyUp = 1 << 0,
+    kKeyDown = 1 << 1,
+    kKeyLeft = 1 << 2,
+    kKeyRight = 1 << 3,
+    kKeyZ = 1 << 4,
+    kKeyEnter = 1 << 5,
+    kKeyEscape = 1 << 6,
+};
+
+struct KeyChange {
+    int64_t frame = 0;
+    uint8_t keys = 0;  // KeyBit mask
+};
+
+class KeysScript {
+public:
+    // The KeyBit mask held in frame `frame` (0 before the first line).
+    uint8_t keysAt(int64_t frame) const;
+    // The same as a keyboard snapshot.
+    KeyState stateAt(int64_t frame) const;
+
+    const std::vector<KeyChange>& changes() const { return changes_; }
+
+private:
+    friend std::string parseKeysScript(std::string_view text, KeysScript& script);
+    std::vector<KeyChange> changes_;
+};
+
+// Parses a whole script. Returns an empty string on success (the script is
+// then replaced), or a message such as "line 3: unknown key 'jump'" on error
+// (the script is left as it was).
+std::string parseKeysScript(std::string_view text, KeysScript& script);
+
+// The scan code of a KeyBit.
+int scanCodeOf(KeyBit bit);
+
+}  // namespace vonkel::lab

@@ -1,0 +1,18 @@
+#pragma once
+// 8-bit RGB PNG pictures from 0x00RRGGBB pixels.
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "tools/output_file.h"
+
+namespace vonkel::lab {
+
+// Writes the picture (row-major, `width` pixels a row) into the created but
+// not yet committed file, and closes it. Returns an empty string or a message.
+std::string writePng(PendingFile& file, std::span<const uint32_t> pixels, int width, int height);
+
+// The same into a file of its own, which appears only when complete.
+std::string writePngFile(const std::string& path, std::span<const uint32_t> pixels, int width, int height);
+
+}  // namespace vonkel::lab

@@ -1,0 +1,112 @@
+#pragma once
+// A headless stand-in for the game's two threads on one simulated clock.
+//
+// Audio block k (512 frames) starts at B_k = k x 512 x 1000 / 44100 ms and is
+// rendered with the millisecond clock value C + floor(B_k) (32 bits, wrapping).
+// Frame f starts at F_f: F_0 = 0, then +25 ms after a frame that ends in scope
+// mode and +16 ms after any other. Before frame f polls the keys, every block
+// not yet rendered with B_k <= F_f is rendered, in order. The game starts at
+// 0 ms, before block 0.
+//
+// The main thread and the audio thread each have their own random generator
+// state; the run keeps both and swaps the calling thread's generator between
+// them, so the main thread's draws are exactly those of the real program.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+
+#include "app/keys.h"
+#include "app/world.h"
+
+namespace vonkel::lab {
+
+constexpr int64_t kFramePeriodMs = 16;
+constexpr int64_t kScopeFramePeriodMs = 25;
+
+// The arithmetic of the simulated clock, without any World.
+class SimulatedClock {
+public:
+    explicit SimulatedClock(uint32_t clockBaseMs = 0) : clockBase_(clockBaseMs) {}
+
+    // Whether block k starts at or before `timeMs`, compared exactly.
+    static bool blockStartsBy(int64_t block, int64_t timeMs);
+    // floor(B_k) in ms.
+    static int64_t blockStartFloorMs(int64_t block);
+    // The millisecond clock value that block k is rendered with.
+    uint32_t blockClockMs(int64_t block) const;
+
+    // The next block to render, if it is due before the current frame
+    // (and below `blockLimit`, when one is given).
+    std::optional<int64_t> nextDueBlock(std::optional<int64_t> blockLimit = std::nullopt) const;
+    void blockRendered() { ++nextBlock_; }
+    int64_t blocksRendered() const { return nextBlock_; }
+
+    int64_t frameIndex() const { return frame_; }
+    int64_t frameStartMs() const { return frameStartMs_; }
+    // Ends the current frame; the next starts 25 ms later if this one ended
+    // in scope mode, else 16 ms later.
+    void frameEnded(bool scopeMode);
+
+private:
+    uint32_t clockBase_;
+    int64_t nextBlock_ = 0;
+    int64_t frame_ = 0;
+    int64_t frameStartMs_ = 0;
+};
+
+// One block as handed to the sink: its index, the clock value it was rendered
+// with, and its samples.
+struct RenderedBlock {
+    int64_t index;
+    uint32_t clockMs;
+    std::span<const float> samples;
+};
+using BlockSink = std::function<void(const RenderedBlock&)>;
+
+// The World, both generators and the clock. Used by `audio` and `play`.
+class SimulatedRun {
+public:
+    SimulatedRun(uint32_t seed, uint32_t clockBaseMs, BlockSink sink = {});
+
+    World& world() { return *world_; }
+    const World& world() const { return *world_; }
+    const SimulatedClock& clock() const { return clock_; }
+
+    // Seeds the main generator and runs newGame at 0 ms.
+    void start();
+
+    // Renders the blocks due before the current frame, in order, no further
+    // than `blockLimit` blocks in all. Returns how many it rendered.
+    int64_t renderDueBlocks(std::optional<int64_t> blockLimit = std::nullopt);
+
+    // A whole frame of the game: due blocks, then updateFrame with `keys` and
+    // a sleep that costs nothing. Returns what updateFrame returned. The
+    // clock moves on to the next frame unless the game asked to quit.
+    bool playFrame(const KeyState& keys);
+
+    // A frame that only sweeps the lead voice (the `audio` export): due
+    // blocks up to `blockLimit`, then sweepLeadVoice, then the next frame,
+    // 16 ms later.
+    void sweepFrame(std::optional<int64_t> blockLimit);
+
+    // Runs `body` with the main thread's generator in place.
+    void onMainThread(const std::function<void()>& body);
+
+    uint32_t mainRandomState() const { return mainState_; }
+    uint32_t audioRandomState() const { return audioState_; }
+
+private:
+    void renderBlock(int64_t index);
+
+    std::unique_ptr<World> world_;
+    SimulatedClock clock_;
+    BlockSink sink_;
+    uint32_t seed_;
+    uint32_t mainState_ = 0;
+    uint32_t audioState_ = 0;
+    std::unique_ptr<float[]> block_;
+};
+
+}  // namespace vonkel::lab
