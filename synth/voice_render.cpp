@@ -167,15 +167,62 @@ void oscillatorsPortable(OscillatorLanes& lanes, StageBuffers& stage, int intern
         for (int k = 0; k < lanes.count; ++k) lanes.advance(k, stage, i);
 }
 
-// Eight lanes per instruction; the rare per-lane events (part starts, ticks)
-// go through the scalar code above with the lane's state stored and reloaded.
-__attribute__((target("avx2"))) void oscillatorsAvx2(OscillatorLanes& lanes, StageBuffers& stage,
-                                                     int internalSamples) {
+// Mixes the eight output samples from j0 on: four per vector (AVX2) or eight
+// (AVX-512), the same additions in the same order as sample by sample.
+using GroupMixer = void (*)(int count, const Contributions& contribution, float* out, int j0);
+
+__attribute__((target("avx2"))) void mixGroupAvx2(int count, const Contributions& contribution, float* out, int j0) {
+    for (int j = j0; j < j0 + 8; j += 4) {
+        __m256d sum = _mm256_cvtps_pd(_mm_loadu_ps(out + j));
+        for (int k = 0; k < count; ++k)
+            for (int q = 0; q < kOversampling; ++q)
+                sum = _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_add_pd(sum, _mm256_loadu_pd(&contribution[k][q][j]))));
+        _mm_storeu_ps(out + j, _mm256_cvtpd_ps(sum));
+    }
+}
+
+// (GCC 12's own AVX-512 conversion intrinsics trip its uninitialised-value
+// warning.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+__attribute__((target("avx512f"))) void mixGroupAvx512(int count, const Contributions& contribution, float* out,
+                                                       int j0) {
+    __m512d sum = _mm512_cvtps_pd(_mm256_loadu_ps(out + j0));
+    for (int k = 0; k < count; ++k)
+        for (int q = 0; q < kOversampling; ++q)
+            sum = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_add_pd(sum, _mm512_loadu_pd(&contribution[k][q][j0]))));
+    _mm256_storeu_ps(out + j0, _mm512_cvtpd_ps(sum));
+}
+#pragma GCC diagnostic pop
+
+bool useAvx512() {
+    static const bool supported = __builtin_cpu_supports("avx512f");
+    return supported && !detail::portableVoiceRendering;
+}
+
+// The filter state of the voices of one pass, one lane each. Lanes without a
+// voice hold zeros and stay at rest.
+struct FilterLanes {
+    alignas(32) double pos[kLanes] = {};
+    alignas(32) double vel[kLanes] = {};
+    alignas(32) double cutoff[kLanes] = {};
+    alignas(32) double damping[kLanes] = {};
+};
+
+// Oscillators and filters of all lanes in one loop, eight (oscillators) and
+// four (filters) lanes per instruction, so that the oscillator work of one
+// sample overlaps the filter chain of the one before. The rare per-lane
+// events (part starts, envelope ticks) go through the scalar code above with
+// the lane's state stored and reloaded.
+__attribute__((target("avx2"))) void oscillatorsAndFiltersAvx2(OscillatorLanes& lanes, FilterLanes& f,
+                                                               Contributions& contribution, int internalSamples) {
     const __m256i one = _mm256_set1_epi32(1);
     const __m256i seven = _mm256_set1_epi32(7);
     const __m256i zero = _mm256_setzero_si256();
-    const __m256i active = _mm256_cmpgt_epi32(_mm256_set1_epi32(lanes.count), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-    const __m256i noiseMask = _mm256_cmpeq_epi32(_mm256_set1_epi32(lanes.noiseLane), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i active = _mm256_cmpgt_epi32(_mm256_set1_epi32(lanes.count), laneIndex);
+    const __m256i noiseMask = _mm256_cmpeq_epi32(_mm256_set1_epi32(lanes.noiseLane), laneIndex);
     const bool noise = lanes.noiseLane >= 0;
 
     __m256i counter = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes.counter));
@@ -184,6 +231,14 @@ __attribute__((target("avx2"))) void oscillatorsAvx2(OscillatorLanes& lanes, Sta
     __m256 osc = _mm256_load_ps(lanes.osc);
     __m256 step = _mm256_load_ps(lanes.step);
     __m256 amp = _mm256_load_ps(lanes.amp);
+    __m256d pos[2], vel[2], cutoff[2], damping[2];
+    for (int h = 0; h < 2; ++h) {
+        pos[h] = _mm256_load_pd(&f.pos[4 * h]);
+        vel[h] = _mm256_load_pd(&f.vel[4 * h]);
+        cutoff[h] = _mm256_load_pd(&f.cutoff[4 * h]);
+        damping[h] = _mm256_load_pd(&f.damping[4 * h]);
+    }
+    alignas(32) double lane[kLanes];
 
     for (int i = 0; i < internalSamples; ++i) {
         counter = _mm256_add_epi32(counter, one);
@@ -210,22 +265,26 @@ __attribute__((target("avx2"))) void oscillatorsAvx2(OscillatorLanes& lanes, Sta
             for (; ticks != 0; ticks &= ticks - 1) lanes.tick(__builtin_ctz(static_cast<unsigned>(ticks)));
             amp = _mm256_load_ps(lanes.amp);
         }
-        _mm256_store_ps(stage.osc[i], osc);
-        _mm256_store_ps(stage.amp[i], amp);
+
+        const __m256d oscHalf[2] = {_mm256_cvtps_pd(_mm256_castps256_ps128(osc)), _mm256_cvtps_pd(_mm256_extractf128_ps(osc, 1))};
+        const __m256d ampHalf[2] = {_mm256_cvtps_pd(_mm256_castps256_ps128(amp)), _mm256_cvtps_pd(_mm256_extractf128_ps(amp, 1))};
+        for (int h = 0; h < 2; ++h) {
+            __m256d v = _mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(oscHalf[h], pos[h]), cutoff[h]), vel[h]);
+            v = _mm256_sub_pd(v, _mm256_mul_pd(v, damping[h]));
+            vel[h] = _mm256_cvtps_pd(_mm256_cvtpd_ps(v));
+            pos[h] = _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_add_pd(pos[h], v)));
+            _mm256_store_pd(&lane[4 * h], _mm256_mul_pd(pos[h], ampHalf[h]));
+        }
+        for (int k = 0; k < lanes.count; ++k) contribution[k][i % kOversampling][i / kOversampling] = lane[k];
     }
     _mm256_store_si256(reinterpret_cast<__m256i*>(lanes.counter), counter);
     _mm256_store_ps(lanes.osc, osc);
     _mm256_store_ps(lanes.step, step);
+    for (int h = 0; h < 2; ++h) {
+        _mm256_store_pd(&f.pos[4 * h], pos[h]);
+        _mm256_store_pd(&f.vel[4 * h], vel[h]);
+    }
 }
-
-// The filter state of the voices of one pass, one lane each. Lanes without a
-// voice hold zeros and stay at rest.
-struct FilterLanes {
-    alignas(32) double pos[kLanes] = {};
-    alignas(32) double vel[kLanes] = {};
-    alignas(32) double cutoff[kLanes] = {};
-    alignas(32) double damping[kLanes] = {};
-};
 
 void filterPortable(FilterLanes& f, int count, const StageBuffers& stage, Contributions& contribution, int frames) {
     for (int k = 0; k < count; ++k) {
@@ -236,33 +295,6 @@ void filterPortable(FilterLanes& f, int count, const StageBuffers& stage, Contri
             f.pos[k] = static_cast<float>(f.pos[k] + v);
             contribution[k][i % kOversampling][i / kOversampling] = f.pos[k] * static_cast<double>(stage.amp[i][k]);
         }
-    }
-}
-
-__attribute__((target("avx2"))) void filterAvx2(FilterLanes& f, const StageBuffers& stage,
-                                                Contributions& contribution, int frames) {
-    __m256d pos[2], vel[2], cutoff[2], damping[2];
-    for (int h = 0; h < 2; ++h) {
-        pos[h] = _mm256_load_pd(&f.pos[4 * h]);
-        vel[h] = _mm256_load_pd(&f.vel[4 * h]);
-        cutoff[h] = _mm256_load_pd(&f.cutoff[4 * h]);
-        damping[h] = _mm256_load_pd(&f.damping[4 * h]);
-    }
-    alignas(32) double lane[4];
-    for (int i = 0; i < kOversampling * frames; ++i) {
-        for (int h = 0; h < 2; ++h) {
-            const __m256d osc = _mm256_cvtps_pd(_mm_load_ps(&stage.osc[i][4 * h]));
-            __m256d v = _mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(osc, pos[h]), cutoff[h]), vel[h]);
-            v = _mm256_sub_pd(v, _mm256_mul_pd(v, damping[h]));
-            vel[h] = _mm256_cvtps_pd(_mm256_cvtpd_ps(v));
-            pos[h] = _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_add_pd(pos[h], v)));
-            _mm256_store_pd(lane, _mm256_mul_pd(pos[h], _mm256_cvtps_pd(_mm_load_ps(&stage.amp[i][4 * h]))));
-            for (int l = 0; l < 4; ++l) contribution[4 * h + l][i % kOversampling][i / kOversampling] = lane[l];
-        }
-    }
-    for (int h = 0; h < 2; ++h) {
-        _mm256_store_pd(&f.pos[4 * h], pos[h]);
-        _mm256_store_pd(&f.vel[4 * h], vel[h]);
     }
 }
 
@@ -277,19 +309,6 @@ void mixPortable(int count, const Contributions& contribution, float* out, int f
     }
 }
 
-// Mixes four output samples at a time, one per lane; returns how many it did.
-__attribute__((target("avx2"))) int mixAvx2(int count, const Contributions& contribution, float* out, int frames) {
-    int j = 0;
-    for (; j + 4 <= frames; j += 4) {
-        __m256d sum = _mm256_cvtps_pd(_mm_loadu_ps(out + j));
-        for (int k = 0; k < count; ++k)
-            for (int q = 0; q < kOversampling; ++q)
-                sum = _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_add_pd(sum, _mm256_loadu_pd(&contribution[k][q][j]))));
-        _mm_storeu_ps(out + j, _mm256_cvtpd_ps(sum));
-    }
-    return j;
-}
-
 bool useAvx2() {
     static const bool supported = __builtin_cpu_supports("avx2");
     return supported && !detail::portableVoiceRendering;
@@ -297,15 +316,6 @@ bool useAvx2() {
 
 // One pass over at most eight voices and at most one chunk of frames.
 void renderPass(Voice* const* voices, const bool* isKick, int count, float* out, int frames) {
-    const bool vector = useAvx2();
-    StageBuffers stage;
-    {
-        OscillatorLanes lanes(voices, isKick, count);
-        if (vector)
-            oscillatorsAvx2(lanes, stage, kOversampling * frames);
-        else
-            oscillatorsPortable(lanes, stage, kOversampling * frames);
-    }
     FilterLanes f;
     for (int k = 0; k < count; ++k) {
         f.pos[k] = voices[k]->filterPos;
@@ -315,13 +325,17 @@ void renderPass(Voice* const* voices, const bool* isKick, int count, float* out,
     }
     Contributions contribution;
     int mixed = 0;
-    if (vector) {
-        for (int k = count; k < kLanes; ++k)
-            for (int i = 0; i < kOversampling * frames; ++i) stage.osc[i][k] = stage.amp[i][k] = 0.0f;
-        filterAvx2(f, stage, contribution, frames);
-        mixed = mixAvx2(count, contribution, out, frames);
-    } else {
-        filterPortable(f, count, stage, contribution, frames);
+    {
+        OscillatorLanes lanes(voices, isKick, count);
+        if (useAvx2()) {
+            oscillatorsAndFiltersAvx2(lanes, f, contribution, kOversampling * frames);
+            const GroupMixer mixGroup = useAvx512() ? mixGroupAvx512 : mixGroupAvx2;
+            for (; mixed + 8 <= frames; mixed += 8) mixGroup(count, contribution, out, mixed);
+        } else {
+            StageBuffers stage;
+            oscillatorsPortable(lanes, stage, kOversampling * frames);
+            filterPortable(f, count, stage, contribution, frames);
+        }
     }
     mixPortable(count, contribution, out, mixed, frames);
     for (int k = 0; k < count; ++k) {
