@@ -1,6 +1,8 @@
 #pragma once
 // Helpers of the game tests: a fresh World, pixels, recorded sleeps, random
-// draws looked at ahead, and a reference model of the terrain kinds.
+// draws looked at ahead, voice tones, and a reference model of the terrain kinds.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -40,6 +42,15 @@ struct TestGlyph {
 
 // The float constant widened to double, as every decimal constant of the game.
 inline double c32(float x) { return static_cast<double>(x); }
+
+// Expects the pulse width, cutoff and damping that setVoiceTone gives.
+inline void expectTone(const Voice& v, float brightness, float resonance, float pulseWidth) {
+    auto tone = makeWorld();
+    setVoiceTone(*tone, 0, brightness, resonance, pulseWidth);
+    EXPECT_EQ(v.pulseWidth, tone->voices[0].pulseWidth);
+    EXPECT_EQ(v.cutoff, tone->voices[0].cutoff);
+    EXPECT_EQ(v.damping, tone->voices[0].damping);
+}
 
 // The milliseconds the frame update asked to sleep.
 inline std::vector<int>& sleeps() {

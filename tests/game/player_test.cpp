@@ -97,13 +97,6 @@ TEST(Player, PositionIsClampedToTheScreen) {
     }
 }
 
-void expectTone(const Voice& v, double brightness, double resonance) {
-    EXPECT_EQ(v.pulseWidth, 0.0f);
-    EXPECT_FLOAT_EQ(v.cutoff, static_cast<float>((brightness * brightness * 1000.0 + 1.0) * test::c32(0.00002f)));
-    EXPECT_FLOAT_EQ(v.damping, static_cast<float>((1.0 - std::sqrt(resonance)) * test::c32(0.2f) +
-                                                  (test::c32(0.001f) - brightness * test::c32(0.0008f))));
-}
-
 TEST(Player, EnergyAndTheHazardBuzzFollowTheKindUnderThePlayer) {
     seedRandom(4242);
     const int energyAfter[3] = {61, 60, 59};
@@ -120,7 +113,7 @@ TEST(Player, EnergyAndTheHazardBuzzFollowTheKindUnderThePlayer) {
             EXPECT_EQ(v.amplitude, kind == 2 ? 0.25f : 0.0f) << kind;
             if (kind != 2) continue;
             EXPECT_EQ(v.period, static_cast<float>(5000 + r % 2001));
-            expectTone(v, test::c32(0.35f), test::c32(0.9f));
+            test::expectTone(v, 0.35f, 0.9f, 0.0f);
             EXPECT_FALSE(v.attacking || v.decaying);
         }
     auto full = playerOn(0);
@@ -144,7 +137,7 @@ TEST(Player, RunningOutOfEnergyEndsTheGameInTheSameFrame) {
     EXPECT_EQ(w->boostFuel, 3);
     EXPECT_EQ(w->voices[6].amplitude, 0.15f);  // the drone replaces the buzz of this frame
     EXPECT_EQ(w->voices[6].period, 150.0f);
-    expectTone(w->voices[6], test::c32(0.8f), test::c32(0.7f));
+    test::expectTone(w->voices[6], 0.8f, 0.7f, 0.0f);
 }
 
 TEST(Player, PlacementAtStartLeavesTheHazardInTheFirstFrameOnly) {

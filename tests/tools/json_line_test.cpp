@@ -5,13 +5,12 @@
 #include <bit>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "mini_json.h"
+#include "lab_test_support.h"
 #include "tools/fnv1a.h"
 
 namespace vonkel::lab {
@@ -23,31 +22,27 @@ uint64_t fnvOf(const std::string& text) {
     return hash.value();
 }
 
-TEST(Fnv1a64, MatchesKnownVectors) {
+TEST(Fnv1a64, MatchesKnownVectorsTakesWordsLittleEndianAndPrintsSixteenLowercaseDigits) {
     EXPECT_EQ(toHex16(fnvOf("")), "cbf29ce484222325");
     EXPECT_EQ(toHex16(fnvOf("a")), "af63dc4c8601ec8c");
     EXPECT_EQ(toHex16(fnvOf("foobar")), "85944171f73967e8");
-}
-
-TEST(Fnv1a64, TakesWordsLeastSignificantByteFirst) {
-    Fnv1a64 word;
+    Fnv1a64 word, zeros;
     word.addU32LittleEndian(0x64636261u);  // "abcd"
     EXPECT_EQ(word.value(), fnvOf("abcd"));
-    Fnv1a64 zeros;
     zeros.addU32LittleEndian(0);
     EXPECT_EQ(zeros.value(), fnvOf(std::string(4, '\0')));
-}
-
-TEST(Fnv1a64, PrintsSixteenLowercaseDigits) {
     EXPECT_EQ(toHex16(0), "0000000000000000");
     EXPECT_EQ(toHex16(0xABCDEF0123456789ULL), "abcdef0123456789");
 }
 
-TEST(FormatFloat, NineSignificantDigitsReadBackExactly) {
+TEST(FormatFloat, NineSignificantDigitsReadBackExactlyAndNonFiniteIsNull) {
     EXPECT_EQ(formatFloat(0.1f), "0.100000001");
     EXPECT_EQ(formatFloat(1.0f), "1");
     EXPECT_EQ(formatFloat(-2.5f), "-2.5");
     EXPECT_EQ(formatFloat(0.2f), "0.200000003");
+    for (float f : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                    -std::numeric_limits<float>::infinity()})
+        EXPECT_EQ(formatFloat(f), "null");
 
     std::mt19937 random(12345);
     std::vector<float> values = {std::numeric_limits<float>::min(), std::numeric_limits<float>::max(),
@@ -63,13 +58,8 @@ TEST(FormatFloat, NineSignificantDigitsReadBackExactly) {
     }
 }
 
-TEST(FormatFloat, NonFiniteValuesBecomeNull) {
-    EXPECT_EQ(formatFloat(std::numeric_limits<float>::quiet_NaN()), "null");
-    EXPECT_EQ(formatFloat(std::numeric_limits<float>::infinity()), "null");
-    EXPECT_EQ(formatFloat(-std::numeric_limits<float>::infinity()), "null");
-}
-
 TEST(JsonLine, BuildsOneValidObjectInKeyOrder) {
+    EXPECT_EQ(JsonLine().str(), "{}");
     const int64_t ints[] = {0, -1, std::numeric_limits<int64_t>::max(), std::numeric_limits<int64_t>::min()};
     const float floats[] = {0.5f, 1e-7f, 3.0f};
     JsonLine line;
@@ -84,24 +74,19 @@ TEST(JsonLine, BuildsOneValidObjectInKeyOrder) {
         .raw("i", "[[1,2,3]]");
     const std::string text = line.str();
     EXPECT_EQ(text.find('\n'), std::string::npos);
-    const minijson::Value v = minijson::parse(text);
-    EXPECT_EQ(v.keys(), (std::vector<std::string>{"a", "b", "c", "d", "e", "f", "g", "h", "i"}));
-    EXPECT_EQ(v["a"].asInt(), 42);
-    EXPECT_EQ(v["b"].asFloat(), 0.3f);
-    EXPECT_TRUE(v["c"].boolean);
-    EXPECT_FALSE(v["d"].boolean);
-    EXPECT_EQ(v["e"].text, "quote\" back\\ tab\t");
-    ASSERT_EQ(v["f"].items.size(), 4u);
-    EXPECT_EQ(v["f"][2].text, "9223372036854775807");
-    EXPECT_EQ(v["f"][3].text, "-9223372036854775808");
-    ASSERT_EQ(v["g"].items.size(), 3u);
-    EXPECT_EQ(v["g"][1].asFloat(), 1e-7f);
-    EXPECT_EQ(v["g"][2].text, "3");  // a whole float prints without a point
-    EXPECT_TRUE(v["h"].items.empty());
-    EXPECT_EQ(v["i"][0][2].asInt(), 3);
+    EXPECT_EQ(test::keysAt(text), (std::vector<std::string>{"a", "b", "c", "d", "e", "f", "g", "h", "i"}));
+    test::Json v = test::Json::parse(text);
+    EXPECT_EQ(test::asInt(v["a"]), 42);
+    EXPECT_EQ(v["b"].get<float>(), 0.3f);
+    EXPECT_EQ(v["c"], true);
+    EXPECT_EQ(v["d"], false);
+    EXPECT_EQ(v["e"], "quote\" back\\ tab\t");
+    // The numbers as printed: integers whole, floats with nine digits, a whole float without a point.
+    EXPECT_NE(text.find(R"("f":[0,-1,9223372036854775807,-9223372036854775808])"), std::string::npos) << text;
+    EXPECT_NE(text.find(R"("g":[0.5,1.00000001e-07,3])"), std::string::npos) << text;
+    EXPECT_EQ(v["h"], test::Json::array());
+    EXPECT_EQ(test::asInt(v["i"][0][2]), 3);
 }
-
-TEST(JsonLine, EmptyObject) { EXPECT_EQ(JsonLine().str(), "{}"); }
 
 }  // namespace
 }  // namespace vonkel::lab

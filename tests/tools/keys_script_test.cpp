@@ -30,25 +30,13 @@ TEST(KeysScript, HoldsEachLineUntilTheNextOne) {
     EXPECT_EQ(script.keysAt(kMaxFrameIndex), kKeyEscape);
 }
 
-TEST(KeysScript, AnEmptyScriptHoldsNothing) {
-    KeysScript script;
-    ASSERT_EQ(parseKeysScript("", script), "");
-    EXPECT_EQ(script.keysAt(0), 0);
-    ASSERT_EQ(parseKeysScript("# only a comment\n\n   \n", script), "");
-    EXPECT_TRUE(script.changes().empty());
-}
-
 TEST(KeysScript, EveryKeyNameMapsToItsScanCode) {
     KeysScript script;
     ASSERT_EQ(parseKeysScript("0 up,down,left,right,z,enter,escape\n", script), "");
     const KeyState keys = script.stateAt(0);
-    EXPECT_TRUE(keys.isKeyDown(ScanCode::Up));
-    EXPECT_TRUE(keys.isKeyDown(ScanCode::Down));
-    EXPECT_TRUE(keys.isKeyDown(ScanCode::Left));
-    EXPECT_TRUE(keys.isKeyDown(ScanCode::Right));
-    EXPECT_TRUE(keys.isKeyDown(ScanCode::Z));
-    EXPECT_TRUE(keys.isKeyDown(ScanCode::Enter));
-    EXPECT_TRUE(keys.isKeyDown(ScanCode::Escape));
+    for (int code : {ScanCode::Up, ScanCode::Down, ScanCode::Left, ScanCode::Right, ScanCode::Z, ScanCode::Enter,
+                     ScanCode::Escape})
+        EXPECT_TRUE(keys.isKeyDown(code)) << code;
     int down = 0;
     for (int code = 0; code < 256; ++code) down += keys.isKeyDown(code) ? 1 : 0;
     EXPECT_EQ(down, 7);
@@ -60,8 +48,12 @@ TEST(KeysScript, EveryKeyNameMapsToItsScanCode) {
     EXPECT_FALSE(one.isKeyDown(ScanCode::Up));
 }
 
-TEST(KeysScript, AcceptsCommentsBlanksCrlfAndSurroundingSpaces) {
+TEST(KeysScript, AcceptsEmptyScriptsCommentsBlanksCrlfAndSurroundingSpaces) {
     KeysScript script;
+    ASSERT_EQ(parseKeysScript("", script), "");
+    EXPECT_EQ(script.keysAt(0), 0);
+    ASSERT_EQ(parseKeysScript("# only a comment\n\n   \n", script), "");
+    EXPECT_TRUE(script.changes().empty());
     const std::string text =
         "# a game\r\n"
         "\r\n"
@@ -76,11 +68,16 @@ TEST(KeysScript, AcceptsCommentsBlanksCrlfAndSurroundingSpaces) {
     EXPECT_EQ(script.keysAt(7), kKeyDown);
 }
 
-TEST(KeysScript, ReportsTheLineNumberOfABadLine) {
+TEST(KeysScript, ReportsTheLineOfABadLineOrOfAFrameThatDoesNotIncrease) {
     // Blank and comment lines count.
     EXPECT_EQ(parseError("# header\n\n0 up\njump 4\n").rfind("line 4:", 0), 0u);
     EXPECT_EQ(parseError("0 up\r\n1 fly\r\n").rfind("line 2:", 0), 0u);
     EXPECT_NE(parseError("0 up\n1 fly\n").find("fly"), std::string::npos);
+    // Frames strictly increase.
+    EXPECT_EQ(parseError("4 up\n4 down\n").rfind("line 2:", 0), 0u);  // duplicate
+    EXPECT_EQ(parseError("4 up\n9 down\n6 z\n").rfind("line 3:", 0), 0u);
+    EXPECT_EQ(parseError("0 up\n1 down\n"), "");
+    EXPECT_EQ(parseError("9999999 up\n"), "");  // the largest frame a run reaches
 }
 
 TEST(KeysScript, RejectsMalformedLines) {
@@ -108,13 +105,6 @@ TEST(KeysScript, RejectsMalformedLines) {
         EXPECT_EQ(error.rfind("line 1:", 0), 0u) << "accepted: '" << line << "'";
     }
     EXPECT_NE(parseError(std::string("5 up\0z\n", 7)), "");
-}
-
-TEST(KeysScript, FramesMustStrictlyIncrease) {
-    EXPECT_EQ(parseError("4 up\n4 down\n").rfind("line 2:", 0), 0u);  // duplicate
-    EXPECT_EQ(parseError("4 up\n9 down\n6 z\n").rfind("line 3:", 0), 0u);
-    EXPECT_EQ(parseError("0 up\n1 down\n"), "");
-    EXPECT_EQ(parseError("9999999 up\n"), "");  // the largest frame a run reaches
 }
 
 TEST(KeysScript, AFailedParseLeavesTheScriptAsItWas) {

@@ -42,16 +42,9 @@ TEST(ReadNumbers, Unsigned32IsPlainDecimal) {
     EXPECT_EQ(readUnsigned32("0"), 0u);
     EXPECT_EQ(readUnsigned32("4294967295"), 4294967295u);
     EXPECT_EQ(readUnsigned32("010"), 10u);  // decimal, never octal
-    EXPECT_FALSE(readUnsigned32("4294967296"));
-    EXPECT_FALSE(readUnsigned32("-1"));
-    EXPECT_FALSE(readUnsigned32("-0x1"));
-    EXPECT_FALSE(readUnsigned32("0x10"));
-    EXPECT_FALSE(readUnsigned32("+5"));
-    EXPECT_FALSE(readUnsigned32(" 5"));
-    EXPECT_FALSE(readUnsigned32("5 "));
-    EXPECT_FALSE(readUnsigned32(""));
-    EXPECT_FALSE(readUnsigned32("1e3"));
-    EXPECT_FALSE(readUnsigned32("99999999999999999999999999999"));
+    for (const char* bad :
+         {"4294967296", "-1", "-0x1", "0x10", "+5", " 5", "5 ", "", "1e3", "99999999999999999999999999999"})
+        EXPECT_FALSE(readUnsigned32(bad)) << bad;
 }
 
 TEST(ReadNumbers, IntegerRespectsItsRange) {
@@ -76,14 +69,8 @@ TEST(ReadNumbers, Float32RoundsOnceFromTheDecimal) {
     // 1 + 2^-24 + tiny: a double first would round to 1 + 2^-24 and then to
     // even (1.0); once, straight to float, it rounds up.
     EXPECT_EQ(readFloat32("1.000000059604644775390625000001"), 1.00000012f);
-    EXPECT_FALSE(readFloat32("nan"));
-    EXPECT_FALSE(readFloat32("inf"));
-    EXPECT_FALSE(readFloat32("1e39"));  // beyond float
-    EXPECT_FALSE(readFloat32("0x1p3"));
-    EXPECT_FALSE(readFloat32(""));
-    EXPECT_FALSE(readFloat32("."));
-    EXPECT_FALSE(readFloat32("1.5x"));
-    EXPECT_FALSE(readFloat32(" 1"));
+    for (const char* bad : {"nan", "inf", "1e39" /* beyond float */, "0x1p3", "", ".", "1.5x", " 1"})
+        EXPECT_FALSE(readFloat32(bad)) << bad;
 }
 
 TEST(ReadNumbers, SecondsBecomeWholeBlocksExactly) {
@@ -98,16 +85,9 @@ TEST(ReadNumbers, SecondsBecomeWholeBlocksExactly) {
     EXPECT_EQ(readSecondsAsBlocks("3."), 259);    // 258.4
     EXPECT_EQ(readSecondsAsBlocks("0.000000001"), 1);
     EXPECT_EQ(readSecondsAsBlocks("3600"), 310079);  // 310078.125
-    EXPECT_FALSE(readSecondsAsBlocks("0"));
-    EXPECT_FALSE(readSecondsAsBlocks("0.000"));
-    EXPECT_FALSE(readSecondsAsBlocks("3600.001"));
-    EXPECT_FALSE(readSecondsAsBlocks("-1"));
-    EXPECT_FALSE(readSecondsAsBlocks("1e2"));
-    EXPECT_FALSE(readSecondsAsBlocks("."));
-    EXPECT_FALSE(readSecondsAsBlocks(""));
-    EXPECT_FALSE(readSecondsAsBlocks("1.2.3"));
-    EXPECT_FALSE(readSecondsAsBlocks("0.0000000001"));  // finer than a nanosecond
-    EXPECT_FALSE(readSecondsAsBlocks("99999999999999999999"));
+    for (const char* bad : {"0", "0.000", "3600.001", "-1", "1e2", ".", "", "1.2.3", "99999999999999999999",
+                            "0.0000000001" /* finer than a nanosecond */})
+        EXPECT_FALSE(readSecondsAsBlocks(bad)) << bad;
 }
 
 TEST(LabArguments, ReadsEachSubcommand) {
@@ -182,29 +162,20 @@ TEST(LabArguments, RejectsBadArgumentsWithOneLine) {
 }
 
 TEST(LabArguments, HelpGoesToStandardOutputWithStatusZero) {
-    Outcome o = parse({"--help"});
-    EXPECT_FALSE(o.parsed.options);
-    EXPECT_EQ(o.parsed.exitCode, kExitOk);
-    EXPECT_EQ(o.err, "");
-    for (const char* word : {"song", "audio", "terrain", "play", "export"}) {
-        EXPECT_NE(o.out.find(word), std::string::npos) << word;
+    const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {
+        {{"--help"}, {"song", "audio", "terrain", "play", "export"}},
+        {{"audio", "--help"}, {"--seconds", "WAV", "song"}},
+        {{"play", "-h"}, {"--keys", "escape"}},  // the key script is explained
+        {{"terrain", "--help"}, {"counts"}},
+        {{"song", "--help"}, {"nextDraw"}},
+    };
+    for (const auto& [args, words] : cases) {
+        const Outcome o = parse(args);
+        EXPECT_FALSE(o.parsed.options) << args[0];
+        EXPECT_EQ(o.parsed.exitCode, kExitOk) << args[0];
+        EXPECT_EQ(o.err, "") << args[0];
+        for (const std::string& word : words) EXPECT_NE(o.out.find(word), std::string::npos) << word;
     }
-
-    o = parse({"audio", "--help"});
-    EXPECT_EQ(o.parsed.exitCode, kExitOk);
-    EXPECT_NE(o.out.find("--seconds"), std::string::npos);
-    EXPECT_NE(o.out.find("WAV"), std::string::npos);
-    EXPECT_NE(o.out.find("song"), std::string::npos);
-
-    o = parse({"play", "-h"});
-    EXPECT_EQ(o.parsed.exitCode, kExitOk);
-    EXPECT_NE(o.out.find("--keys"), std::string::npos);
-    EXPECT_NE(o.out.find("escape"), std::string::npos);  // the key script is explained
-
-    o = parse({"terrain", "--help"});
-    EXPECT_NE(o.out.find("counts"), std::string::npos);
-    o = parse({"song", "--help"});
-    EXPECT_NE(o.out.find("nextDraw"), std::string::npos);
 }
 
 }  // namespace

@@ -1,20 +1,19 @@
 #include <gtest/gtest.h>
-#include <png.h>
-#include <sndfile.h>
 #include <unistd.h>
 
-#include <bit>
 #include <cmath>
 #include <limits>
 #include <vector>
 
-#include "temp_dir.h"
+#include "lab_test_support.h"
 #include "tools/output_file.h"
 #include "tools/png_writer.h"
 #include "tools/wav_writer.h"
 
 namespace vonkel::lab {
 namespace {
+
+using test::TempDir;
 
 TEST(PendingFile, AppearsOnlyWhenCommitted) {
     TempDir dir;
@@ -69,20 +68,11 @@ TEST(WavWriter, WritesMonoFloatSamplesExactly) {
     EXPECT_EQ(writer.samplesWritten(), static_cast<long long>(samples.size()));
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"a.wav"}));
 
-    SF_INFO info{};
-    SNDFILE* in = sf_open(dir.file("a.wav").c_str(), SFM_READ, &info);
-    ASSERT_NE(in, nullptr) << sf_strerror(nullptr);
+    SF_INFO info;
+    EXPECT_EQ(test::bitsOf(test::readWav(dir.file("a.wav"), info)), test::bitsOf(samples));
     EXPECT_EQ(info.samplerate, 44100);
     EXPECT_EQ(info.channels, 1);
     EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-    EXPECT_EQ(info.frames, static_cast<sf_count_t>(samples.size()));
-    std::vector<float> back(samples.size() + 10);
-    ASSERT_EQ(sf_read_float(in, back.data(), static_cast<sf_count_t>(back.size())),
-              static_cast<sf_count_t>(samples.size()));
-    sf_close(in);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        ASSERT_EQ(std::bit_cast<uint32_t>(back[i]), std::bit_cast<uint32_t>(samples[i])) << i;
-    }
 }
 
 TEST(WavWriter, AnUnfinishedFileLeavesNothingBehind) {
@@ -111,21 +101,13 @@ TEST(PngWriter, WritesRgbPixelsThatReadBack) {
     ASSERT_EQ(writePngFile(dir.file("p.png"), pixels, width, height), "");
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"p.png"}));
 
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, dir.file("p.png").c_str())) << image.message;
-    EXPECT_EQ(image.width, static_cast<png_uint_32>(width));
-    EXPECT_EQ(image.height, static_cast<png_uint_32>(height));
-    EXPECT_EQ(image.format & PNG_FORMAT_FLAG_ALPHA, 0u);
-    EXPECT_NE(image.format & PNG_FORMAT_FLAG_COLOR, 0u);
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) << image.message;
-    for (int i = 0; i < width * height; ++i) {
-        const uint32_t got = static_cast<uint32_t>(rgb[3 * i]) << 16 | static_cast<uint32_t>(rgb[3 * i + 1]) << 8 |
-                             rgb[3 * i + 2];
-        EXPECT_EQ(got, pixels[i] & 0xFFFFFFu) << i;
-    }
+    const test::Png png = test::readPng(dir.file("p.png"));
+    EXPECT_EQ(png.width, static_cast<png_uint_32>(width));
+    EXPECT_EQ(png.height, static_cast<png_uint_32>(height));
+    EXPECT_EQ(png.format & PNG_FORMAT_FLAG_ALPHA, 0u);
+    EXPECT_NE(png.format & PNG_FORMAT_FLAG_COLOR, 0u);
+    for (uint32_t& p : pixels) p &= 0xFFFFFFu;
+    EXPECT_EQ(png.pixels, pixels);
 }
 
 TEST(PngWriter, RejectsAMismatchedSizeAndLeavesNothing) {

@@ -19,41 +19,38 @@ std::vector<int64_t> takeDueBlocks(SimulatedClock& clock) {
 
 using Blocks = std::vector<int64_t>;
 
-// Block k starts at k x 11.6099773... ms: 0, 11.61, 23.22, 34.83, 46.44,
-// 58.05, 69.66, 81.27, 92.88, 104.49, 116.10 ...
-TEST(SimulatedClock, RendersTheBlocksThatStartedByEachFrame) {
-    SimulatedClock clock;
-    EXPECT_EQ(takeDueBlocks(clock), (Blocks{0}));  // frame 0 at 0 ms
-    clock.frameEnded(false);
-    EXPECT_EQ(clock.frameStartMs(), 16);
-    EXPECT_EQ(takeDueBlocks(clock), (Blocks{1}));
-    clock.frameEnded(false);
-    EXPECT_EQ(clock.frameStartMs(), 32);
-    EXPECT_EQ(takeDueBlocks(clock), (Blocks{2}));
-    clock.frameEnded(false);
-    EXPECT_EQ(clock.frameStartMs(), 48);
-    EXPECT_EQ(takeDueBlocks(clock), (Blocks{3, 4}));
-    EXPECT_EQ(clock.frameIndex(), 3);
+// Plays frames of 16 ms, rendering the blocks due in each.
+void playFrames(SimulatedClock& clock, int frames) {
+    for (int frame = 0; frame < frames; ++frame) {
+        takeDueBlocks(clock);
+        clock.frameEnded(false);
+    }
 }
 
-TEST(SimulatedClock, AFrameThatEndsInScopeModeLasts25Ms) {
+struct Frame {
+    bool endedInScopeMode;
+    int64_t nextStartMs;
+    Blocks dueInNext;
+};
+
+// Block 0 is due in frame 0; then each frame ends and the next one starts.
+void expectFrames(const std::vector<Frame>& frames) {
     SimulatedClock clock;
     EXPECT_EQ(takeDueBlocks(clock), (Blocks{0}));
-    clock.frameEnded(false);  // frame 1 at 16
-    EXPECT_EQ(takeDueBlocks(clock), (Blocks{1}));
-    clock.frameEnded(false);  // frame 2 at 32
-    EXPECT_EQ(takeDueBlocks(clock), (Blocks{2}));
-    clock.frameEnded(true);  // frame 2 entered scope mode: frame 3 at 57
-    EXPECT_EQ(clock.frameStartMs(), 57);
-    EXPECT_EQ(takeDueBlocks(clock), (Blocks{3, 4}));
-    clock.frameEnded(true);  // frame 4 at 82
-    EXPECT_EQ(clock.frameStartMs(), 82);
-    EXPECT_EQ(takeDueBlocks(clock), (Blocks{5, 6, 7}));
-    clock.frameEnded(true);  // frame 5 at 107
-    EXPECT_EQ(takeDueBlocks(clock), (Blocks{8, 9}));
-    clock.frameEnded(false);  // frame 6 at 123
-    EXPECT_EQ(clock.frameStartMs(), 123);
-    EXPECT_EQ(takeDueBlocks(clock), (Blocks{10}));
+    for (const Frame& f : frames) {
+        clock.frameEnded(f.endedInScopeMode);
+        EXPECT_EQ(clock.frameStartMs(), f.nextStartMs);
+        EXPECT_EQ(takeDueBlocks(clock), f.dueInNext) << "frame at " << f.nextStartMs;
+    }
+    EXPECT_EQ(clock.frameIndex(), static_cast<int64_t>(frames.size()));
+}
+
+// Block k starts at k x 11.6099773... ms: 0, 11.61, 23.22, 34.83, 46.44,
+// 58.05, 69.66, 81.27, 92.88, 104.49, 116.10 ...
+TEST(SimulatedClock, RendersTheBlocksThatStartedByEachFrameAndScopeFramesLast25Ms) {
+    expectFrames({{false, 16, {1}}, {false, 32, {2}}, {false, 48, {3, 4}}});
+    expectFrames({{false, 16, {1}}, {false, 32, {2}}, {true, 57, {3, 4}}, {true, 82, {5, 6, 7}},
+                  {true, 107, {8, 9}}, {false, 123, {10}}});
 }
 
 TEST(SimulatedClock, ComparesBlockStartsExactly) {
@@ -68,10 +65,7 @@ TEST(SimulatedClock, ComparesBlockStartsExactly) {
     // Frame 320 of an all-16 ms run starts at 5120 ms and must see block 441
     // as well as block 440 (5108.4 ms); frame 319 (5104 ms) saw up to 439.
     SimulatedClock clock;
-    for (int frame = 0; frame < 320; ++frame) {
-        takeDueBlocks(clock);
-        clock.frameEnded(false);
-    }
+    playFrames(clock, 320);
     EXPECT_EQ(clock.frameStartMs(), 5120);
     EXPECT_EQ(clock.blocksRendered(), 440);
     EXPECT_EQ(takeDueBlocks(clock), (Blocks{440, 441}));
@@ -81,16 +75,13 @@ TEST(SimulatedClock, KeepsPaceWithTheSampleRateOverALongRun) {
     // After one hour of 16 ms frames (225000 frames), the blocks rendered are
     // those that started by 3600000 ms: floor(3600000 x 44100 / 512000) + 1.
     SimulatedClock clock;
-    for (int frame = 0; frame < 225000; ++frame) {
-        takeDueBlocks(clock);
-        clock.frameEnded(false);
-    }
+    playFrames(clock, 225000);
     EXPECT_EQ(clock.frameStartMs(), 3'600'000);
     takeDueBlocks(clock);
     EXPECT_EQ(clock.blocksRendered(), 310078 + 1);
 }
 
-TEST(SimulatedClock, ClockValueIsTheFloorOfTheBlockStartPlusTheBase) {
+TEST(SimulatedClock, ClockValueIsTheFloorOfTheBlockStartPlusTheBaseAndWraps) {
     const SimulatedClock clock;
     EXPECT_EQ(clock.blockClockMs(0), 0u);
     EXPECT_EQ(clock.blockClockMs(1), 11u);    // 11.61
@@ -101,13 +92,12 @@ TEST(SimulatedClock, ClockValueIsTheFloorOfTheBlockStartPlusTheBase) {
     const SimulatedClock based(1000);
     EXPECT_EQ(based.blockClockMs(0), 1000u);
     EXPECT_EQ(based.blockClockMs(2), 1023u);  // 23.22
-}
 
-TEST(SimulatedClock, ClockValueWrapsAt32Bits) {
-    const SimulatedClock clock(0xFFFFFFF0u);
-    EXPECT_EQ(clock.blockClockMs(0), 0xFFFFFFF0u);
-    EXPECT_EQ(clock.blockClockMs(1), 0xFFFFFFFBu);  // + 11
-    EXPECT_EQ(clock.blockClockMs(2), 7u);           // + 23 wraps
+    // The value wraps at 32 bits.
+    const SimulatedClock high(0xFFFFFFF0u);
+    EXPECT_EQ(high.blockClockMs(0), 0xFFFFFFF0u);
+    EXPECT_EQ(high.blockClockMs(1), 0xFFFFFFFBu);  // + 11
+    EXPECT_EQ(high.blockClockMs(2), 7u);           // + 23 wraps
     const SimulatedClock top(0xFFFFFFFFu);
     EXPECT_EQ(top.blockClockMs(1), 10u);
 }
