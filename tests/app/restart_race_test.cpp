@@ -40,8 +40,8 @@ void noSleep(int) {}
 TEST(RestartWhileRendering, AudioThreadNeverSeesAHalfWrittenSong) {
     constexpr int kRestarts = 300;
     std::vector<SongFacts> expected;
+    auto reference = std::make_unique<World>();
     for (int r = 0; r < kRestarts; ++r) {
-        auto reference = std::make_unique<World>();
         seedRandom(static_cast<uint32_t>(r));
         newGame(*reference);
         expected.push_back(factsOf(*reference));

@@ -43,8 +43,8 @@ TEST(ChordTable, ThreeTriadsWithUnusedSlotsZero) {
 }
 
 TEST(ResetSong, StartsANewSongAtItsFirstStep) {
+    auto world = std::make_unique<World>();
     for (uint32_t seed = 0; seed < 300; ++seed) {
-        auto world = std::make_unique<World>();
         world->beatFlag = true;
         world->stepIndex = 17;
         world->barIndex = 2;

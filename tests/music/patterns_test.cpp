@@ -49,10 +49,10 @@ TEST(DrumPattern, ShapeAndExactlyTwentyFourDraws) {
 
 TEST(DrumPattern, DrawsAreTakenNoiseBeforeKickBetweenBeats) {
     // Steps 0 and 2 take draws 1 (beat noise), 2 (noise), 3 (kick).
+    auto world = std::make_unique<World>();
     for (uint32_t seed = 0; seed < 500; ++seed) {
         seedRandom(seed);
         const int d1 = drawRandom(), d2 = drawRandom(), d3 = drawRandom();
-        auto world = std::make_unique<World>();
         seedRandom(seed);
         makeDrumPattern(*world);
         ASSERT_EQ(world->drumPattern[0], 1 | (d1 % 8 == 0 ? 2 : 0));
@@ -99,11 +99,11 @@ TEST(MelodyPattern, WalkOfChordPositions) {
 }
 
 TEST(MelodyPattern, FirstEntryFollowsTheStartDrawOrRests) {
+    auto world = std::make_unique<World>();
     for (uint32_t seed = 0; seed < 3000; ++seed) {
         seedRandom(seed);
         const int start = drawRandom() % 7 - 3;
         const bool note = drawRandom() % 101 < 90;  // step 0 is a beat: the first test decides most
-        auto world = std::make_unique<World>();
         seedRandom(seed);
         makeMelodyPattern(*world);
         if (note) {

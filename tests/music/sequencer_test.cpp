@@ -12,18 +12,22 @@ namespace vonkel {
 namespace {
 
 // A song with a known chord and patterns: root 3, minor, melody length 32.
+void setUpKnownSong(World& w) {
+    seedRandom(2024);
+    newGame(w);
+    w.currentRoot = 3;
+    w.currentQuality = 1;
+    w.melodyLength = 32;
+    for (int i = 0; i < kPatternSteps; ++i) {
+        w.melodyPattern[i] = -1;
+        w.drumPattern[i] = 0;
+    }
+    w.bassOffbeat = true;
+}
+
 std::unique_ptr<World> knownSong() {
     auto world = std::make_unique<World>();
-    seedRandom(2024);
-    newGame(*world);
-    world->currentRoot = 3;
-    world->currentQuality = 1;
-    world->melodyLength = 32;
-    for (int i = 0; i < kPatternSteps; ++i) {
-        world->melodyPattern[i] = -1;
-        world->drumPattern[i] = 0;
-    }
-    world->bassOffbeat = true;
+    setUpKnownSong(*world);
     return world;
 }
 
@@ -139,8 +143,8 @@ TEST(SequencerBeat, BeatFlagOnEveryFourthStepAndBassLeftAloneBetween) {
 }
 
 TEST(SequencerChordTone, AlwaysOnTheFirstStepOfAPhraseReleasedThreeStepsLater) {
+    auto world = std::make_unique<World>();
     for (uint32_t seed = 0; seed < 50; ++seed) {
-        auto world = std::make_unique<World>();
         seedRandom(seed);
         newGame(*world);
         seedRandom(seed + 1000);
@@ -183,8 +187,9 @@ TEST(SequencerBars, BarAndPhraseEndsMoveTheSongOn) {
 // pushed below 0 is drawn anew, one pushed above 11 stays (12 and up).
 TEST(SequencerBars, TranspositionBelowZeroAndAboveEleven) {
     bool sawUp = false, sawDown = false;
+    auto world = std::make_unique<World>();
     for (uint32_t seed = 0; seed < 3000 && !(sawUp && sawDown); ++seed) {
-        auto world = knownSong();
+        setUpKnownSong(*world);
         const int roots[4] = {0, 11, 5, 5};
         for (int b = 0; b < 4; ++b) world->barRoots[b] = roots[b];
         world->barIndex = 3;
