@@ -2,7 +2,8 @@
 # Installs what is missing, builds vonkel and runs the whole test suite:
 #   release      unit tests, soak, and the end-to-end checks of the real game
 #   asan-ubsan   unit tests and soak under AddressSanitizer + UndefinedBehaviorSanitizer
-#   tsan         unit tests and the two-thread tests under ThreadSanitizer
+#   tsan         unit tests and the two-thread tests under ThreadSanitizer (the
+#                soak is single-threaded: it runs in the first two stages)
 #   fuzz         each libFuzzer target for a bounded time
 # VONKEL_TEST_STAGES picks stages, e.g. VONKEL_TEST_STAGES="release" for a quick run.
 set -euo pipefail
@@ -17,6 +18,10 @@ export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 
 passed=0
 failed=0
+tests_passed=0
+tests_failed=0
+summary=$(mktemp)
+trap 'rm -f "$summary"' EXIT
 run_stage() {
   local name=$1
   shift
@@ -31,23 +36,38 @@ run_stage() {
   fi
 }
 
+# Adds ctest's "N tests failed out of M" to the totals.
+count_tests() {
+  local line total failures
+  line=$(grep -E 'tests failed out of [0-9]+' "$summary" | tail -n 1) || return 0
+  total=${line##* }
+  failures=$(sed -E 's/.* ([0-9]+) tests failed out of.*/\1/' <<<"$line")
+  tests_passed=$((tests_passed + total - failures))
+  tests_failed=$((tests_failed + failures))
+}
+
 build_and_test() {
   local preset=$1
   shift
+  : >"$summary"
+  local status=0
   cmake --preset "$preset" >/dev/null &&
     cmake --build --preset "$preset" -j "$jobs" &&
-    ctest --preset "$preset" -j "$jobs" --timeout 600 "$@"
+    { ctest --preset "$preset" -j "$jobs" --timeout 900 "$@" | tee "$summary"; status=${PIPESTATUS[0]}; } || status=1
+  count_tests
+  return "$status"
 }
 
 for stage in $stages; do
   case $stage in
     release) run_stage release build_and_test release ;;
     asan-ubsan) run_stage asan-ubsan build_and_test asan-ubsan -LE e2e ;;
-    tsan) run_stage tsan build_and_test tsan -LE e2e ;;
+    tsan) run_stage tsan build_and_test tsan -LE "e2e|soak" ;;
     fuzz) run_stage fuzz bash scripts/fuzz.sh ;;
     *) echo "unknown stage $stage" >&2; exit 2 ;;
   esac
 done
 
 echo "stages: $passed passed, $failed failed"
+echo "tests: $tests_passed passed, $tests_failed failed"
 [ "$failed" -eq 0 ]
