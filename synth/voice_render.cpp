@@ -183,9 +183,11 @@ __attribute__((target("avx2"))) void mixGroupAvx2(int count, const Contributions
 
 // (GCC 12's own AVX-512 conversion intrinsics trip its uninitialised-value
 // warning.)
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
 __attribute__((target("avx512f"))) void mixGroupAvx512(int count, const Contributions& contribution, float* out,
                                                        int j0) {
     __m512d sum = _mm512_cvtps_pd(_mm256_loadu_ps(out + j0));
@@ -194,7 +196,9 @@ __attribute__((target("avx512f"))) void mixGroupAvx512(int count, const Contribu
             sum = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_add_pd(sum, _mm512_loadu_pd(&contribution[k][q][j0]))));
     _mm256_storeu_ps(out + j0, _mm512_cvtpd_ps(sum));
 }
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 bool useAvx512() {
     static const bool supported = __builtin_cpu_supports("avx512f");
