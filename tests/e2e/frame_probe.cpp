@@ -26,6 +26,9 @@
 //   band ok|bad ...       whether rows 80..159 show the waveform band: black
 //                         with blue lines on rows 81 and 158 and a white
 //                         trace between rows 88 and 151 in every column
+//   trace_rows N          the number of rows of the band that the trace
+//                         touches in columns 1..319 (1: a flat line, the
+//                         picture of silence)
 //
 // Coordinates are those of the 320 x 240 image (each one a 2 x 2 block of
 // the picture). usage: frame_probe PICTURE.png
@@ -293,5 +296,15 @@ int main(int argc, char** argv) {
 
     const std::string band = bandMismatch(image);
     std::printf("band %s\n", band.empty() ? "ok" : ("bad " + band).c_str());
+    int traceRows = 0;
+    for (int y = 80; y <= 159; ++y) {
+        for (int x = 1; x < kWidth; ++x) {
+            if (image.at(x, y) == kWhite) {
+                ++traceRows;
+                break;
+            }
+        }
+    }
+    std::printf("trace_rows %d\n", traceRows);
     return 0;
 }

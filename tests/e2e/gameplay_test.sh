@@ -1,0 +1,272 @@
+#!/usr/bin/env bash
+# End-to-end checks of the game as a player sees it, on a private X server,
+# without sound card (the only ALSA PCM fails to open, so the game runs
+# silent). Screenshots of the window are read pixel by pixel:
+#   - the picture is a 320 x 240 image shown doubled, in the game's colours
+#     only: terrain tiles of all three kinds, the player, and the status panel
+#     with a full energy bar, an empty boost bar and the score 000000;
+#   - holding Right moves the player to the right, holding Down moves it down;
+#   - Escape opens the scope view: the black band in the middle with its two
+#     blue lines and a white waveform trace in every column, terrain above
+#     and below, no player and no panel; an Escape in the first frames of the
+#     view does not end the program;
+#   - Escape again, once the view has run for a moment, ends the program with
+#     exit code 0, and the game has printed nothing.
+# One screenshot of each kind is copied to /tmp/vonkel-shots/.
+#
+# usage: gameplay_test.sh PATH-TO-vonkel [PATH-TO-vonkel-lab]
+# The helper programs (frame_probe) are taken from the folder
+# $VONKEL_E2E_HELPERS.
+#
+# The waits below are hang guards or give the game time to act on a key, not
+# measurements of its speed. Where a check depends on how many frames fit in
+# a stretch of time, the script measures the stretch and only judges when the
+# result is certain whatever the machine's speed.
+set -u
+
+vonkel=${1:?usage: gameplay_test.sh PATH-TO-vonkel [PATH-TO-vonkel-lab]}
+helpers=${VONKEL_E2E_HELPERS:-}
+shots_dir=/tmp/vonkel-shots
+
+fail() {
+    echo "gameplay_test: FAIL: $*" >&2
+    exit 1
+}
+
+for tool in Xvfb xdotool import; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed"
+done
+[ -x "$vonkel" ] || fail "no game binary at '$vonkel'"
+probe=$helpers/frame_probe
+[ -n "$helpers" ] && [ -x "$probe" ] || fail "VONKEL_E2E_HELPERS does not name the folder of frame_probe"
+
+work=$(mktemp -d)
+started=()
+cleanup() {
+    local status=$? pid
+    for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
+    for pid in "${started[@]}"; do wait "$pid" 2>/dev/null; done
+    if [ "$status" -eq 0 ]; then
+        rm -rf "$work"
+    else
+        echo "gameplay_test: screenshots and logs kept in $work" >&2
+    fi
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+retry() {
+    local limit=$1
+    shift
+    local end=$((SECONDS + limit))
+    until "$@"; do
+        [ "$SECONDS" -ge "$end" ] && return 1
+        sleep 0.1
+    done
+}
+
+ended() {
+    ! kill -0 "$1" 2>/dev/null || [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = Z ]
+}
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# --- the private X server, no sound card -------------------------------------
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+started+=($!)
+retry 30 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+DISPLAY=":$(head -n 1 "$work/display")"
+export DISPLAY
+
+printf 'pcm.!default { type plug slave.pcm "nonexistent" }\n' >"$work/no-device.conf"
+
+ALSA_CONFIG_PATH="$work/no-device.conf" SDL_VIDEODRIVER=x11 "$vonkel" >"$work/game.out" 2>"$work/game.err" &
+game_pid=$!
+started+=("$game_pid")
+
+window=""
+find_window() {
+    local previous="" current count
+    for _ in $(seq 300); do
+        ended "$game_pid" && fail "the game ended before showing its window"
+        current=$(xdotool search --onlyvisible --name '^vonkel$' 2>/dev/null)
+        count=$(printf '%s' "$current" | grep -c .)
+        if [ "$count" -eq 1 ] && [ "$current" = "$previous" ]; then
+            window=$current
+            return 0
+        fi
+        [ "$count" -gt 1 ] && current=""
+        previous=$current
+        sleep 0.1
+    done
+    fail "no window titled vonkel"
+}
+
+# --- screenshots -----------------------------------------------------------------
+# shot NAME: a screenshot of the client area into NAME.png and what frame_probe
+# reads in it into NAME.txt.
+shot() {
+    import -window "$window" "png:$work/$1.png" 2>"$work/$1.import.err" ||
+        fail "no screenshot $1: $(cat "$work/$1.import.err")"
+    "$probe" "$work/$1.png" >"$work/$1.txt" || fail "cannot read screenshot $1"
+}
+# fact NAME KEY: the values that frame_probe gave for KEY in screenshot NAME.
+fact() { awk -v key="$2" '$1 == key { $1 = ""; sub(/^ /, ""); print; exit }' "$work/$1.txt"; }
+player_count() { fact "$1" player | cut -d' ' -f1; }
+player_x() { fact "$1" player | cut -d' ' -f2; }
+player_y() { fact "$1" player | cut -d' ' -f3; }
+# keep NAME KIND: one screenshot of each kind for a human to look at.
+keep() { mkdir -p "$shots_dir" && cp "$work/$1.png" "$shots_dir/gameplay-$2.png"; }
+
+# The game is over: the status panel with an empty energy bar, and no
+# player on the field.
+game_over() { [ "$(fact "$1" panel)" = ok ] && [ "$(fact "$1" energy)" = 0 ] && [ "$(player_count "$1")" = 0 ]; }
+
+# The window shows the game's first picture (until then it may be blank).
+first_picture() {
+    shot first
+    [ "$(fact first panel)" = ok ]
+}
+
+# A picture of the running game, in the game's colours, doubled.
+expect_play_view() {
+    local name=$1
+    [ "$(fact "$name" size)" = "640 480" ] || fail "$name: picture of $(fact "$name" size), expected 640 480"
+    [ "$(fact "$name" doubled)" = 0 ] || fail "$name: $(fact "$name" doubled) 2x2 blocks are not one colour"
+    [ "$(fact "$name" foreign)" = 0 ] || fail "$name: $(fact "$name" foreign) pixels of colours the game never draws"
+    local counts
+    read -r -a counts <<<"$(fact "$name" terrain)"
+    [ "${counts[0]}" -gt 0 ] && [ "${counts[1]}" -gt 0 ] && [ "${counts[2]}" -gt 0 ] ||
+        fail "$name: terrain pixels of the three kinds: ${counts[*]} (each should be above 0)"
+    [ "$(fact "$name" panel)" = ok ] || fail "$name: status panel $(fact "$name" panel)"
+    [ "$(fact "$name" band)" != ok ] || fail "$name: shows the scope band in the running game"
+}
+
+# Releases every key the script may hold, whatever happened.
+release_keys() { xdotool keyup Right keyup Down keyup z keyup Escape 2>/dev/null; }
+
+# After a game over: Z starts a new game once the game-over screen has run
+# for a moment; holds Z until the player is back.
+player_back() {
+    shot restart
+    [ "$(player_count restart)" != 0 ]
+}
+restart_game() {
+    echo "gameplay_test: the game was over; starting a new one with Z"
+    xdotool keydown z
+    retry 10 player_back || fail "Z did not start a new game after a game over"
+    xdotool keyup z
+}
+
+# --- the first picture ------------------------------------------------------------
+find_window
+xdotool windowfocus --sync "$window"
+retry 10 first_picture || fail "the window shows no status panel: $(fact first panel)"
+shot start
+expect_play_view start
+[ "$(player_count start)" -gt 0 ] || fail "start: no player (colour 0xC0FFFF) on the field"
+energy=$(fact start energy)
+# The player starts on a tile that does not drain energy; only if the tile
+# under it has already turned into a hazard may a little be gone.
+if [ "$energy" != 120 ]; then
+    [ "$(fact start player_tile)" = 0xA04080 ] && [ "$energy" -ge 90 ] ||
+        fail "start: energy bar $energy pixels long, expected full (120)"
+fi
+[ "$(fact start boost)" = 0 ] || fail "start: boost bar $(fact start boost) pixels long, expected empty"
+[ "$(fact start score)" = 000000 ] || fail "start: score shows '$(fact start score)', expected 000000"
+keep start start
+echo "gameplay_test: start: player at $(player_x start),$(player_y start), energy $energy, score $(fact start score)"
+
+# --- moving the player ----------------------------------------------------------------
+# hold KEY SECONDS
+hold() {
+    xdotool keydown "$1"
+    sleep "$2"
+    xdotool keyup "$1"
+}
+# moved FROM TO: "dx dy" of the player's centroid between two screenshots.
+moved() { echo "$(player_x "$1") $(player_y "$1") $(player_x "$2") $(player_y "$2")" | awk '{ dx = $3 - $1; dy = $4 - $2; if (dx == 0) dx = 0; if (dy == 0) dy = 0; printf "%.2f %.2f", dx, dy }'; }
+# Whether "dx dy" is a move of at least 4 pixels along the axis (x or y)
+# and of at most 2 across it (one last step the old way and the turn of the
+# glyph shift the centroid by less than that).
+along() {
+    echo "$1" | awk -v axis="$2" '{ a = (axis == "x") ? $1 : $2; c = (axis == "x") ? $2 : $1; if (c < 0) c = -c; exit !(a >= 4 && c <= 2) }'
+}
+
+# The player can walk into a hazard and run out of energy; a game that ends
+# that way proves nothing either way, so the moves are tried again in a new
+# game. The player moves at least one pixel every other frame: half a second
+# of a held key moves it by about 15 pixels or more.
+moves_checked=""
+for _ in 1 2 3; do
+    shot before
+    if game_over before; then restart_game; continue; fi
+    [ "$(player_count before)" -gt 0 ] || fail "before moving: no player on the field"
+    hold Right 0.5
+    shot right
+    if game_over right; then restart_game; continue; fi
+    hold Down 0.5
+    shot down
+    if game_over down; then restart_game; continue; fi
+    [ "$(player_count right)" -gt 0 ] && [ "$(player_count down)" -gt 0 ] || fail "the player vanished while moving"
+    expect_play_view down
+    right_move=$(moved before right)
+    down_move=$(moved right down)
+    along "$right_move" x || fail "holding Right moved the player by (dx dy) = ($right_move) pixels"
+    along "$down_move" y || fail "holding Down moved the player by (dx dy) = ($down_move) pixels"
+    echo "gameplay_test: Right moved the player by ($right_move), Down by ($down_move)"
+    moves_checked=yes
+    break
+done
+[ -n "$moves_checked" ] || fail "the game was over before every try of the moves"
+keep down moved
+ended "$game_pid" && fail "the game ended while the player moved"
+
+# --- the scope view -----------------------------------------------------------------
+# Escape opens the view. A second Escape within the view's first 30 frames
+# does nothing: a frame of the view lasts at least 25 ms, so 30 frames take
+# at least 750 ms, and an Escape released sooner than that after the first
+# must leave the game running. The screenshot is taken between the two and
+# read afterwards, to keep the second one early.
+entered=$(now_ms)
+hold Escape 0.1
+import -window "$window" "png:$work/scope.png" 2>"$work/scope.import.err" ||
+    fail "no screenshot of the scope view: $(cat "$work/scope.import.err")"
+hold Escape 0.1
+early=$(($(now_ms) - entered))
+sleep 0.2
+if [ "$early" -lt 750 ]; then
+    ended "$game_pid" && fail "an Escape ${early} ms after entering the scope view ended the program"
+    echo "gameplay_test: an Escape ${early} ms after entering the scope view left the game running"
+else
+    echo "gameplay_test: the early Escape came ${early} ms after the first; not judged"
+fi
+
+"$probe" "$work/scope.png" >"$work/scope.txt" || fail "cannot read the screenshot of the scope view"
+[ "$(fact scope size)" = "640 480" ] || fail "scope: picture of $(fact scope size)"
+[ "$(fact scope doubled)" = 0 ] || fail "scope: $(fact scope doubled) 2x2 blocks are not one colour"
+[ "$(fact scope foreign)" = 0 ] || fail "scope: $(fact scope foreign) pixels of colours the game never draws"
+[ "$(fact scope band)" = ok ] || fail "scope: the waveform band is wrong: $(fact scope band)"
+[ "$(player_count scope)" = 0 ] || fail "scope: the player is drawn in the scope view"
+[ "$(fact scope panel)" != ok ] && [ "$(fact scope energy)" = 0 ] || fail "scope: the status panel is drawn in the scope view"
+read -r -a counts <<<"$(fact scope terrain)"
+[ $((counts[0] + counts[1] + counts[2])) -gt 0 ] || fail "scope: no terrain above and below the band"
+keep scope scope
+
+# Escape once the view has run for well over 31 frames ends the program. The
+# taps are repeated (a hang guard) in case the machine runs slow.
+while [ $(($(now_ms) - entered)) -lt 1300 ]; do sleep 0.1; done
+for _ in $(seq 10); do
+    ended "$game_pid" && break
+    hold Escape 0.15
+    retry 2 ended "$game_pid" && break
+done
+release_keys
+retry 15 ended "$game_pid" || fail "Escape in the scope view did not end the program"
+wait "$game_pid"
+code=$?
+[ "$code" -eq 0 ] || fail "the program ended with exit code $code"
+[ -s "$work/game.out" ] && fail "the game printed on stdout: $(head -c 500 "$work/game.out")"
+[ -s "$work/game.err" ] && fail "the game printed on stderr: $(head -c 500 "$work/game.err")"
+
+echo "gameplay_test: all cases passed (screenshots in $shots_dir)"

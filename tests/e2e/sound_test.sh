@@ -1,0 +1,393 @@
+#!/usr/bin/env bash
+# End-to-end checks of the game with its sound played the way a desktop plays
+# it: a private PulseAudio server with a null sink (which takes the samples
+# at the pace of a real sound card), the game's ALSA output routed to it, and
+# the sink's monitor recorded. On a private X server without window manager:
+#   - from the first second after the window appears, the recording holds
+#     music: clearly not silent, every sample a finite number;
+#   - the game shows about 62.5 frames per second, counted from outside
+#     through the X server's damage reports on the window;
+#   - losing the keyboard focus releases every key: a held arrow stops
+#     moving the player while another window has the focus, and moves it
+#     again once the game has the focus back;
+#   - Z in the scope view starts a new song, and the view shows its
+#     waveform; the song's first step sounds one step (104 to 137 ms) after
+#     the silence of the restart began, and its beat lasts 428 to 548 ms,
+#     four such steps;
+#   - a close request ends the game with exit code 0 while the sound stream
+#     runs, and the game has printed nothing.
+# The script prints the measured "fps: N", "beat period: N ms" and "rms: N".
+#
+# usage: sound_test.sh PATH-TO-vonkel [PATH-TO-vonkel-lab]
+# Helpers: the close-request helper from $VONKEL_CLOSE_HELPER; frame_probe,
+# audio_probe, x11_frame_counter and x11_focus_window from the folder
+# $VONKEL_E2E_HELPERS.
+#
+# The waits below are hang guards or give the game time to act, not
+# measurements of its speed; the one measured rate, the frame rate, is
+# judged within a generous band.
+set -u
+
+vonkel=${1:?usage: sound_test.sh PATH-TO-vonkel [PATH-TO-vonkel-lab]}
+close_helper=${VONKEL_CLOSE_HELPER:-}
+helpers=${VONKEL_E2E_HELPERS:-}
+shots_dir=/tmp/vonkel-shots
+
+fail() {
+    echo "sound_test: FAIL: $*" >&2
+    exit 1
+}
+
+for tool in Xvfb xdotool import pulseaudio pactl parec; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed"
+done
+[ -x "$vonkel" ] || fail "no game binary at '$vonkel'"
+[ -n "$close_helper" ] && [ -x "$close_helper" ] || fail "VONKEL_CLOSE_HELPER does not name the close-request helper"
+for helper in frame_probe audio_probe x11_frame_counter x11_focus_window; do
+    [ -n "$helpers" ] && [ -x "$helpers/$helper" ] || fail "VONKEL_E2E_HELPERS does not name the folder of $helper"
+done
+probe=$helpers/frame_probe
+
+work=$(mktemp -d)
+started=()
+cleanup() {
+    local status=$? pid
+    for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
+    for pid in "${started[@]}"; do wait "$pid" 2>/dev/null; done
+    if [ "$status" -eq 0 ]; then
+        rm -rf "$work"
+    else
+        echo "sound_test: recordings, screenshots and logs kept in $work" >&2
+    fi
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+retry() {
+    local limit=$1
+    shift
+    local end=$((SECONDS + limit))
+    until "$@"; do
+        [ "$SECONDS" -ge "$end" ] && return 1
+        sleep 0.1
+    done
+}
+
+ended() {
+    ! kill -0 "$1" 2>/dev/null || [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = Z ]
+}
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# --- the private X server ----------------------------------------------------------
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+started+=($!)
+retry 30 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+DISPLAY=":$(head -n 1 "$work/display")"
+export DISPLAY
+
+# --- the private sound server ---------------------------------------------------------
+# Everything it and its clients read or write lives under $work: its runtime
+# folder, its home (cookie, state) and the client configuration (no
+# autospawn of another server). The server runs as whoever runs the test;
+# as root it warns that it is meant for the system mode, and runs.
+mkdir -p "$work/home" "$work/run"
+chmod 700 "$work/home" "$work/run"
+export HOME="$work/home" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/home/.config"
+export PULSE_SERVER="unix:$work/run/pulse/native" PULSE_CLIENTCONFIG="$work/client.conf"
+# No session bus: the server would otherwise try to start one.
+export DBUS_SESSION_BUS_ADDRESS=disabled:
+printf 'autospawn = no\n' >"$work/client.conf"
+# The sink takes the game's own format (mono 32-bit float at 44100 Hz), so
+# that the recording holds the game's samples unconverted.
+env -u DISPLAY pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 --use-pid-file=false \
+    --disable-shm=yes --realtime=no --high-priority=no --no-cpu-limit=yes --log-target=stderr \
+    -L "module-null-sink sink_name=vonkel_sink format=float32le rate=44100 channels=1 channel_map=mono" \
+    -L "module-native-protocol-unix auth-anonymous=1" >"$work/pulse.out" 2>"$work/pulse.log" &
+started+=($!)
+retry 20 pactl info >/dev/null 2>&1 || fail "the sound server did not start: $(tail -n 5 "$work/pulse.log")"
+pactl set-default-sink vonkel_sink || fail "cannot make vonkel_sink the default sink"
+
+# ALSA's default device plays through the sound server.
+printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' >"$work/pulse-alsa.conf"
+
+# A second window, to take the keyboard focus away from the game.
+"$helpers/x11_focus_window" "$work/focus-window" 2>"$work/focus-window.err" &
+started+=($!)
+retry 15 test -s "$work/focus-window" || fail "the second window did not open: $(cat "$work/focus-window.err")"
+other_window=$(cat "$work/focus-window")
+
+# --- the game -------------------------------------------------------------------------
+ALSA_CONFIG_PATH="$work/pulse-alsa.conf" SDL_VIDEODRIVER=x11 "$vonkel" >"$work/game.out" 2>"$work/game.err" &
+game_pid=$!
+started+=("$game_pid")
+
+window=""
+find_window() {
+    local previous="" current count
+    for _ in $(seq 300); do
+        ended "$game_pid" && fail "the game ended before showing its window"
+        current=$(xdotool search --onlyvisible --name '^vonkel$' 2>/dev/null)
+        count=$(printf '%s' "$current" | grep -c .)
+        if [ "$count" -eq 1 ] && [ "$current" = "$previous" ]; then
+            window=$current
+            return 0
+        fi
+        [ "$count" -gt 1 ] && current=""
+        previous=$current
+        sleep 0.1
+    done
+    fail "no window titled vonkel"
+}
+find_window
+
+# The recording starts as soon as the window is there.
+# A short latency makes the recorder write what it gets at once.
+parec --device=vonkel_sink.monitor --format=float32le --rate=44100 --channels=1 --latency-msec=50 \
+    >"$work/sound.raw" 2>"$work/parec.err" &
+recorder_pid=$!
+started+=("$recorder_pid")
+
+# --- screenshots -----------------------------------------------------------------------
+shot() {
+    import -window "$window" "png:$work/$1.png" 2>"$work/$1.import.err" ||
+        fail "no screenshot $1: $(cat "$work/$1.import.err")"
+    "$probe" "$work/$1.png" >"$work/$1.txt" || fail "cannot read screenshot $1"
+}
+fact() { awk -v key="$2" '$1 == key { $1 = ""; sub(/^ /, ""); print; exit }' "$work/$1.txt"; }
+player_count() { fact "$1" player | cut -d' ' -f1; }
+player_x() { fact "$1" player | cut -d' ' -f2; }
+player_at() { fact "$1" player | cut -d' ' -f2-3; }
+keep() { mkdir -p "$shots_dir" && cp "$work/$1.png" "$shots_dir/sound-$2.png"; }
+# The game is over: the status panel with an empty energy bar, and no
+# player on the field.
+game_over() { [ "$(fact "$1" panel)" = ok ] && [ "$(fact "$1" energy)" = 0 ] && [ "$(player_count "$1")" = 0 ]; }
+
+# The window shows the game's first picture (until then it may be blank).
+first_picture() {
+    shot first
+    [ "$(fact first panel)" = ok ]
+}
+
+player_back() {
+    shot restart
+    [ "$(player_count restart)" != 0 ]
+}
+restart_game() {
+    echo "sound_test: the game was over; starting a new one with Z"
+    xdotool keyup Left keyup Right
+    xdotool windowfocus --sync "$window"
+    xdotool keydown z
+    retry 10 player_back || fail "Z did not start a new game after a game over"
+    xdotool keyup z
+}
+
+# --- losing the keyboard focus ------------------------------------------------------------
+# An arrow is held the whole time: the player moves while the game has the
+# focus, stands still while the second window has it, and moves again once
+# the game has it back. The player walks away from the nearer side edge so
+# that it cannot reach it. A game that ends on the way (the player can walk
+# into a hazard and run out of energy) proves nothing either way, and the
+# check is tried again in a new game.
+# shift_x FROM TO DIRECTION: the player's move along x between two
+# screenshots, counted positive in the walking direction.
+shift_x() { echo "$(player_x "$1") $(player_x "$2") $3" | awk '{ v = ($2 - $1) * $3; if (v == 0) v = 0; printf "%.2f", v }'; }
+at_least() { echo "$1 $2" | awk '{ exit !($1 >= $2) }'; }
+retry 10 first_picture || fail "the window shows no status panel: $(fact first panel)"
+focus_checked=""
+for _ in 1 2 3; do
+    xdotool windowfocus --sync "$window"
+    shot focus-0
+    if game_over focus-0; then restart_game; continue; fi
+    [ "$(player_count focus-0)" -gt 0 ] || fail "no player on the field"
+    if at_least "$(player_x focus-0)" 160; then key=Left sign=-1; else key=Right sign=1; fi
+    xdotool keydown "$key"
+    sleep 0.5
+    shot focus-1
+    xdotool windowfocus --sync "$other_window"
+    sleep 0.3
+    shot focus-2
+    sleep 1
+    shot focus-3
+    xdotool windowfocus --sync "$window"
+    sleep 0.5
+    shot focus-4
+    xdotool keyup "$key"
+    gone=""
+    for name in focus-1 focus-2 focus-3 focus-4; do game_over "$name" && gone=yes; done
+    if [ -n "$gone" ]; then restart_game; continue; fi
+    for name in focus-1 focus-2 focus-3 focus-4; do
+        [ "$(player_count "$name")" -gt 0 ] || fail "$name: no player on the field"
+    done
+    focused_move=$(shift_x focus-0 focus-1 "$sign")
+    unfocused_move=$(shift_x focus-2 focus-3 "$sign")
+    refocused_move=$(shift_x focus-3 focus-4 "$sign")
+    at_least "$focused_move" 4 || fail "holding $key with the focus on the game moved the player by $focused_move pixels"
+    [ "$(player_at focus-2)" = "$(player_at focus-3)" ] ||
+        fail "with the focus on another window, the held $key moved the player from $(player_at focus-2) to $(player_at focus-3)"
+    at_least "$refocused_move" 4 ||
+        fail "with the focus back on the game, the held $key moved the player by $refocused_move pixels"
+    echo "sound_test: held $key moved the player by $focused_move, then $unfocused_move without focus, then $refocused_move"
+    focus_checked=yes
+    break
+done
+[ -n "$focus_checked" ] || fail "the game was over before every try of the focus check"
+keep focus-3 unfocused
+
+# --- the frame rate -------------------------------------------------------------------------
+# The frame loop starts a frame at most every 16 ms: 62.5 frames per second
+# on a machine that keeps up. The frames are counted for 3 s from the X
+# server's own time stamps; the rate judged is that of the median time
+# between two frames, which a few frames held up by a busy machine do not
+# move. The band of 15 to 20 ms (50 to 67 fps) is generous on purpose: it
+# allows for a loaded machine and for the server's whole-millisecond time
+# stamps, yet catches a loop without pacing (10 ms or less between frames)
+# or one that waits twice per frame (26 ms).
+frames_line=$("$helpers/x11_frame_counter" "$window" 3) || fail "no frames counted: $frames_line"
+frames_value() { echo "$frames_line" | awk -v key="$1" '{ for (i = 1; i < NF; ++i) if ($i == key) print $(i + 1) }'; }
+fps=$(frames_value median_fps)
+echo "fps: $fps"
+echo "sound_test: frames seen: $frames_line"
+echo "$fps" | awk '{ exit !($1 >= 50 && $1 <= 67) }' || fail "the game shows $fps frames per second ($frames_line), expected about 62.5"
+
+# --- a new song in the scope view ----------------------------------------------------------
+# Escape opens the scope view; once it has run for more than 30 frames, Z
+# starts a new game with a new song, and the view stays. The song then plays
+# on without game events, whatever happened to the game before.
+xdotool windowfocus --sync "$window"
+xdotool keydown Escape
+sleep 0.1
+xdotool keyup Escape
+sleep 1.3
+song_started=$(now_ms)
+xdotool keydown z
+sleep 0.2
+xdotool keyup z
+ended "$game_pid" && fail "the game ended in the scope view"
+# The trace shows the music: a waveform, not the flat line of silence.
+sleep 0.5
+waveform=""
+for _ in 1 2 3 4 5; do
+    shot scope
+    [ "$(fact scope band)" = ok ] || fail "scope: the waveform band is wrong: $(fact scope band)"
+    [ "$(player_count scope)" = 0 ] || fail "scope: the player is drawn in the scope view"
+    if [ "$(fact scope trace_rows)" -gt 1 ]; then
+        waveform=yes
+        break
+    fi
+    sleep 0.2
+done
+[ -n "$waveform" ] || fail "scope: the trace stays a flat line while the music plays"
+keep scope scope
+
+# --- the close request while the sound plays -------------------------------------------------
+# 8.7 s of the new song play before the window is closed.
+close_at=$((song_started + 8700))
+while [ "$(now_ms)" -lt "$close_at" ]; do sleep 0.1; done
+ended "$game_pid" && fail "the game ended before the close request"
+closed_at=$(now_ms)
+"$close_helper" "$window" || fail "could not send the close request"
+retry 15 ended "$game_pid" || fail "the close request did not end the game"
+wait "$game_pid"
+code=$?
+[ "$code" -eq 0 ] || fail "the close request ended the game with exit code $code"
+[ -s "$work/game.out" ] && fail "the game printed on stdout: $(head -c 500 "$work/game.out")"
+[ -s "$work/game.err" ] && fail "the game printed on stderr: $(head -c 500 "$work/game.err")"
+
+# --- the recording ------------------------------------------------------------------------------
+sleep 0.3
+kill "$recorder_pid"
+retry 10 ended "$recorder_pid" || fail "the recorder did not stop"
+recorded_s=$(($(stat -c %s "$work/sound.raw") / 4 / 44100 + 1))
+whole=$("$helpers/audio_probe" stats "$work/sound.raw" 0 "$recorded_s") || fail "cannot read the recording"
+whole_value() { echo "$whole" | awk -v key="$1" '$1 == key { print $2 }'; }
+[ "$(whole_value nonfinite)" = 0 ] || fail "the recording holds $(whole_value nonfinite) samples that are not finite numbers"
+[ "$(whole_value first_sound)" != - ] || fail "the recording is silent: $(cat "$work/parec.err")"
+
+# Music from the first second on: the recording, started when the window
+# appeared, has sound within its first second, and its first 1.5 s are far
+# from silent (the music plays at a master gain of 0.2; silence is 0), in
+# each half second, not only in a burst.
+echo "$(whole_value first_sound)" | awk '{ exit !($1 <= 1.0) }' ||
+    fail "the first sound comes $(whole_value first_sound) s after the window appeared"
+first=$("$helpers/audio_probe" stats "$work/sound.raw" 0 1.5) || fail "cannot read the recording's start"
+rms=$(echo "$first" | awk '$1 == "rms" { print $2 }')
+echo "rms: $rms"
+echo "$rms" | awk '{ exit !($1 >= 0.02) }' || fail "the first 1.5 s of sound have an RMS of $rms: silent or nearly"
+for second in 0.5 1.0; do
+    part=$("$helpers/audio_probe" stats "$work/sound.raw" "$second" "$(echo "$second" | awk '{ print $1 + 0.5 }')" |
+        awk '$1 == "rms" { print $2 }')
+    echo "$part" | awk '{ exit !($1 >= 0.01) }' || fail "the sound from $second s on has an RMS of $part"
+done
+
+# One step of the new song: a new game silences every voice at once, and
+# its song's first step, which always sounds, comes one step later, when the
+# music's clock has counted the song's 37 to 47 blocks of 128 samples (the
+# block in which the game restarted is one of them or is left silent). So
+# the recording holds, where Z was pressed, a silence of 36 to 47 blocks,
+# 104 to 137 ms, that starts with a sudden stop: one step less at most one
+# block. It is found from the close request, which ended the sound
+# (closed_at - song_started) ms after Z. If the music happened to be silent
+# already when Z came, the silence is longer and starts softly, and this
+# check is not judged.
+restart_at=$(whole_value last_sound | awk -v gap=$((closed_at - song_started)) '{ printf "%.3f", $1 - gap / 1000 }')
+"$helpers/audio_probe" silences "$work/sound.raw" 0 "$recorded_s" >"$work/silences.txt" || fail "cannot read the recording's silences"
+# The restart's silence is the longest one near that time (within 0.6 s:
+# the keys and the close take effect at the game's next frame, and the sound
+# still on its way when the game ends may be lost) that starts with a sudden
+# stop (a dropout of the sound server, the only other sudden stop, lasts
+# less than a step); failing that, the longest one there.
+restart=$(awk -v at="$restart_at" '{
+        d = $2 - at; if (d < 0) d = -d
+        if (d > 0.6) next
+        if ($4 == "cut" && (cut == "" || $3 > cutn)) { cut = $0; cutn = $3 }
+        if ($4 != "cut" && (soft == "" || $3 > softn)) { soft = $0; softn = $3 }
+    } END { print (cut != "") ? cut : soft }' "$work/silences.txt")
+[ -n "$restart" ] || fail "no silence in the recording near $restart_at s, where Z started a new song: $(tr '\n' ';' <"$work/silences.txt")"
+read -r _ restart_start restart_samples restart_kind <<<"$restart"
+step_blocks=""
+if [ "$restart_kind" = cut ]; then
+    echo "$restart_samples" | awk '{ exit !($1 >= 36 * 128 && $1 <= 47 * 128) }' ||
+        fail "the new song starts after $restart_samples samples of silence, expected one step (36 to 47 blocks of 128)"
+    step_blocks=$(echo "$restart_samples" | awk '{ printf "%d", int($1 / 128 + 0.5) + 1 }')
+    echo "step: about $step_blocks blocks of 128 samples (the new song began after $restart_samples samples of silence at $restart_start s; Z was expected near $restart_at s)"
+else
+    echo "sound_test: the music was silent when Z came (near $restart_at s: $(tr '\n' ';' <"$work/silences.txt")); the first step is not judged"
+fi
+
+# The beat of the new song: a step lasts 37 to 47 blocks of 128 samples
+# (107 to 137 ms) and a beat four steps, 428 to 548 ms; drums and bass fall
+# on every beat. audio_probe finds the period of the strongest regular pulse
+# between 290 and 750 ms from the rises of the loudness (see its comments);
+# in that range lie the beat, three or five steps, but not one or two steps
+# nor two beats, and on the game's own songs it finds the beat. It is used
+# on the 8 s before the close request, which ends the sound: the last
+# sample that is not 0 marks the close (the recording's clock runs with the
+# sound server's, whose start may lag the wall clock while it is idle, so
+# the song is located from the recording itself). Its "clarity" tells how
+# regular that pulse is (noise gives about 0.05, the songs 0.11 and more),
+# and "rise" how strongly the loudness rises at the onsets (a steady tone
+# gives almost 0): together they make sure that the period is that of music
+# with a pulse, not one that analysis found in noise or a drone.
+from=$(whole_value last_sound | awk '{ printf "%.3f", $1 - 8.2 }')
+to=$(whole_value last_sound | awk '{ printf "%.3f", $1 - 0.2 }')
+echo "$from" | awk '{ exit !($1 >= 0) }' || fail "the recording ends after $(whole_value last_sound) s of sound"
+beat=$("$helpers/audio_probe" beat "$work/sound.raw" "$from" "$to") || fail "no beat found in the recording"
+beat_value() { echo "$beat" | awk -v key="$1" '$1 == key { print $2 }'; }
+beat_ms=$(beat_value beat_ms)
+echo "beat period: $beat_ms ms"
+details="$(echo "$beat" | tr '\n' ' ')"
+echo "sound_test: beat analysis from $from s to $to s of the recording: $details"
+[ "$(beat_value gaps)" = 0 ] || echo "sound_test: the recording of the song has $(beat_value gaps) dropouts (sound server underruns)"
+echo "$(beat_value clarity) $(beat_value rise)" | awk '{ exit !($1 >= 0.07 && $2 >= 0.02) }' ||
+    fail "the recording after Z has no clear pulse ($details)"
+echo "$beat_ms" | awk '{ exit !($1 >= 428 && $1 <= 548) }' ||
+    fail "the music's beat lasts $beat_ms ms ($details), expected 428 to 548 ms"
+# The beat is four steps: with the step found above (to a block) and the beat
+# (to a block), they agree within 6 blocks.
+if [ -n "$step_blocks" ]; then
+    echo "$beat_ms $step_blocks" | awk '{ d = $1 * 44.1 / 128 - 4 * $2; if (d < 0) d = -d; exit !(d <= 6) }' ||
+        fail "the beat of $beat_ms ms is not four steps of $step_blocks blocks of 128 samples"
+fi
+
+echo "sound_test: all cases passed"
