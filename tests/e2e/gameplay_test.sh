@@ -28,79 +28,22 @@ vonkel=${1:?usage: gameplay_test.sh PATH-TO-vonkel [PATH-TO-vonkel-lab]}
 helpers=${VONKEL_E2E_HELPERS:-}
 shots_dir=/tmp/vonkel-shots
 
-fail() {
-    echo "gameplay_test: FAIL: $*" >&2
-    exit 1
-}
+test_name=gameplay_test
+source "$(dirname "$0")/lib.sh"
 
-for tool in Xvfb xdotool import; do
-    command -v "$tool" >/dev/null || fail "$tool is not installed"
-done
+require_tools Xvfb xdotool import
 [ -x "$vonkel" ] || fail "no game binary at '$vonkel'"
 probe=$helpers/frame_probe
 [ -n "$helpers" ] && [ -x "$probe" ] || fail "VONKEL_E2E_HELPERS does not name the folder of frame_probe"
 
-work=$(mktemp -d)
-started=()
-cleanup() {
-    local status=$? pid
-    for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
-    for pid in "${started[@]}"; do wait "$pid" 2>/dev/null; done
-    if [ "$status" -eq 0 ]; then
-        rm -rf "$work"
-    else
-        echo "gameplay_test: screenshots and logs kept in $work" >&2
-    fi
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-
-retry() {
-    local limit=$1
-    shift
-    local end=$((SECONDS + limit))
-    until "$@"; do
-        [ "$SECONDS" -ge "$end" ] && return 1
-        sleep 0.1
-    done
-}
-
-ended() {
-    ! kill -0 "$1" 2>/dev/null || [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = Z ]
-}
-
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
-
 # --- the private X server, no sound card -------------------------------------
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-started+=($!)
-retry 30 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-DISPLAY=":$(head -n 1 "$work/display")"
-export DISPLAY
+start_xvfb
 
 printf 'pcm.!default { type plug slave.pcm "nonexistent" }\n' >"$work/no-device.conf"
 
 ALSA_CONFIG_PATH="$work/no-device.conf" SDL_VIDEODRIVER=x11 "$vonkel" >"$work/game.out" 2>"$work/game.err" &
 game_pid=$!
 started+=("$game_pid")
-
-window=""
-find_window() {
-    local previous="" current count
-    for _ in $(seq 300); do
-        ended "$game_pid" && fail "the game ended before showing its window"
-        current=$(xdotool search --onlyvisible --name '^vonkel$' 2>/dev/null)
-        count=$(printf '%s' "$current" | grep -c .)
-        if [ "$count" -eq 1 ] && [ "$current" = "$previous" ]; then
-            window=$current
-            return 0
-        fi
-        [ "$count" -gt 1 ] && current=""
-        previous=$current
-        sleep 0.1
-    done
-    fail "no window titled vonkel"
-}
 
 # --- screenshots -----------------------------------------------------------------
 # shot NAME: a screenshot of the client area into NAME.png and what frame_probe

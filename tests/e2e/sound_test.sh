@@ -33,14 +33,10 @@ close_helper=${VONKEL_CLOSE_HELPER:-}
 helpers=${VONKEL_E2E_HELPERS:-}
 shots_dir=/tmp/vonkel-shots
 
-fail() {
-    echo "sound_test: FAIL: $*" >&2
-    exit 1
-}
+test_name=sound_test
+source "$(dirname "$0")/lib.sh"
 
-for tool in Xvfb xdotool import pulseaudio pactl parec; do
-    command -v "$tool" >/dev/null || fail "$tool is not installed"
-done
+require_tools Xvfb xdotool import pulseaudio pactl parec
 [ -x "$vonkel" ] || fail "no game binary at '$vonkel'"
 [ -n "$close_helper" ] && [ -x "$close_helper" ] || fail "VONKEL_CLOSE_HELPER does not name the close-request helper"
 for helper in frame_probe audio_probe x11_frame_counter x11_focus_window; do
@@ -48,43 +44,8 @@ for helper in frame_probe audio_probe x11_frame_counter x11_focus_window; do
 done
 probe=$helpers/frame_probe
 
-work=$(mktemp -d)
-started=()
-cleanup() {
-    local status=$? pid
-    for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
-    for pid in "${started[@]}"; do wait "$pid" 2>/dev/null; done
-    if [ "$status" -eq 0 ]; then
-        rm -rf "$work"
-    else
-        echo "sound_test: recordings, screenshots and logs kept in $work" >&2
-    fi
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-
-retry() {
-    local limit=$1
-    shift
-    local end=$((SECONDS + limit))
-    until "$@"; do
-        [ "$SECONDS" -ge "$end" ] && return 1
-        sleep 0.1
-    done
-}
-
-ended() {
-    ! kill -0 "$1" 2>/dev/null || [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = Z ]
-}
-
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
-
 # --- the private X server ----------------------------------------------------------
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-started+=($!)
-retry 30 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-DISPLAY=":$(head -n 1 "$work/display")"
-export DISPLAY
+start_xvfb
 
 # --- the private sound server ---------------------------------------------------------
 # Everything it and its clients read or write lives under $work: its runtime
@@ -122,23 +83,6 @@ ALSA_CONFIG_PATH="$work/pulse-alsa.conf" SDL_VIDEODRIVER=x11 "$vonkel" >"$work/g
 game_pid=$!
 started+=("$game_pid")
 
-window=""
-find_window() {
-    local previous="" current count
-    for _ in $(seq 300); do
-        ended "$game_pid" && fail "the game ended before showing its window"
-        current=$(xdotool search --onlyvisible --name '^vonkel$' 2>/dev/null)
-        count=$(printf '%s' "$current" | grep -c .)
-        if [ "$count" -eq 1 ] && [ "$current" = "$previous" ]; then
-            window=$current
-            return 0
-        fi
-        [ "$count" -gt 1 ] && current=""
-        previous=$current
-        sleep 0.1
-    done
-    fail "no window titled vonkel"
-}
 find_window
 
 # The recording starts as soon as the window is there.

@@ -21,52 +21,15 @@ set -u
 vonkel=${1:?usage: window_test.sh PATH-TO-vonkel [PATH-TO-vonkel-lab]}
 close_helper=${VONKEL_CLOSE_HELPER:-}
 
-fail() {
-    echo "window_test: FAIL: $*" >&2
-    exit 1
-}
+test_name=window_test
+source "$(dirname "$0")/lib.sh"
 
-for tool in Xvfb xdotool xwininfo; do
-    command -v "$tool" >/dev/null || fail "$tool is not installed"
-done
+require_tools Xvfb xdotool xwininfo
 [ -x "$vonkel" ] || fail "no game binary at '$vonkel'"
 [ -n "$close_helper" ] && [ -x "$close_helper" ] || fail "VONKEL_CLOSE_HELPER does not name the close-request helper"
 
-work=$(mktemp -d)
-started=()
-cleanup() {
-    local pid
-    for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
-    for pid in "${started[@]}"; do wait "$pid" 2>/dev/null; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-
-# retry LIMIT-SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds;
-# fails once the limit has passed.
-retry() {
-    local limit=$1
-    shift
-    local end=$((SECONDS + limit))
-    until "$@"; do
-        [ "$SECONDS" -ge "$end" ] && return 1
-        sleep 0.1
-    done
-}
-
-# Whether the process has ended (a child that has ended but was not yet
-# waited for still answers kill -0, so its state is read as well).
-ended() {
-    ! kill -0 "$1" 2>/dev/null || [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = Z ]
-}
-
 # --- the private X server ----------------------------------------------------
-# -displayfd lets the server pick a free display number and report it.
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-started+=($!)
-retry 30 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n 1 "$work/display")"
+start_xvfb
 readonly screen_width=1920 screen_height=1080
 
 # --- ALSA configurations -------------------------------------------------------
@@ -98,26 +61,6 @@ expect_clean_end() {
     [ -s "$work/$game_name.out" ] && fail "$game_name: printed on stdout: $(head -c 500 "$work/$game_name.out")"
     [ -s "$work/$game_name.err" ] && fail "$game_name: printed on stderr: $(head -c 500 "$work/$game_name.err")"
     return 0
-}
-
-# The id of the game's visible window, once the same single window has been
-# seen twice in a row (a toolkit may map a first window and replace it).
-window=""
-find_window() {
-    local previous="" current count
-    for _ in $(seq 300); do
-        ended "$game_pid" && fail "$game_name: ended before showing its window"
-        current=$(xdotool search --onlyvisible --name '^vonkel$' 2>/dev/null)
-        count=$(printf '%s' "$current" | grep -c .)
-        if [ "$count" -eq 1 ] && [ "$current" = "$previous" ]; then
-            window=$current
-            return 0
-        fi
-        [ "$count" -gt 1 ] && current=""
-        previous=$current
-        sleep 0.1
-    done
-    fail "$game_name: no window titled vonkel"
 }
 
 # "x y width height" of the window, position in screen coordinates.

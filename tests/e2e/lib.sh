@@ -1,0 +1,87 @@
+# Shared set-up of the end-to-end scripts. Source it after setting
+# `test_name`; it provides fail, a work folder that is removed on success
+# (kept and named on failure), the list `started` of processes that are
+# stopped at exit, retry, ended, now_ms, start_xvfb and find_window.
+# The waits are hang guards, generous so that a busy machine does not fail.
+
+fail() {
+    echo "$test_name: FAIL: $*" >&2
+    exit 1
+}
+
+# require_tools TOOL...: each must be on the PATH.
+require_tools() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || fail "$tool is not installed"
+    done
+}
+
+work=$(mktemp -d)
+started=()
+e2e_cleanup() {
+    local status=$? pid
+    for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
+    for pid in "${started[@]}"; do wait "$pid" 2>/dev/null; done
+    if [ "$status" -eq 0 ]; then
+        rm -rf "$work"
+    else
+        echo "$test_name: recordings, screenshots and logs kept in $work" >&2
+    fi
+}
+trap e2e_cleanup EXIT
+trap 'exit 1' INT TERM
+
+# retry LIMIT-SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds;
+# fails once the limit has passed.
+retry() {
+    local limit=$1
+    shift
+    local end=$((SECONDS + limit))
+    until "$@"; do
+        [ "$SECONDS" -ge "$end" ] && return 1
+        sleep 0.1
+    done
+}
+
+# Whether the process has ended (a child that has ended but was not yet
+# waited for still answers kill -0, so its state is read as well).
+ended() {
+    ! kill -0 "$1" 2>/dev/null || [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = Z ]
+}
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# A private X server on a free display (-displayfd lets the server pick one
+# and report it); exports DISPLAY.
+start_xvfb() {
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    started+=($!)
+    retry 30 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+    DISPLAY=":$(head -n 1 "$work/display")"
+    export DISPLAY
+}
+
+# find_window: sets `window` to the id of the game's visible window (the game
+# runs as $game_pid), once the same single window has been seen twice in a
+# row: a toolkit may map a first window and replace it.
+window=""
+find_window() {
+    local previous="" current count
+    for _ in $(seq 300); do
+        if ended "$game_pid"; then
+            wait "$game_pid"
+            fail "${game_name:-the game}: ended (exit code $?) before showing its window"
+        fi
+        current=$(xdotool search --onlyvisible --name '^vonkel$' 2>/dev/null)
+        count=$(printf '%s' "$current" | grep -c .)
+        if [ "$count" -eq 1 ] && [ "$current" = "$previous" ]; then
+            window=$current
+            return 0
+        fi
+        [ "$count" -gt 1 ] && current=""
+        previous=$current
+        sleep 0.1
+    done
+    fail "${game_name:-the game}: no window titled vonkel"
+}
