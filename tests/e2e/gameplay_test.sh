@@ -46,17 +46,7 @@ game_pid=$!
 started+=("$game_pid")
 
 # --- screenshots -----------------------------------------------------------------
-# shot NAME: a screenshot of the client area into NAME.png and what frame_probe
-# reads in it into NAME.txt.
-shot() {
-    import -window "$window" "png:$work/$1.png" 2>"$work/$1.import.err" ||
-        fail "no screenshot $1: $(cat "$work/$1.import.err")"
-    "$probe" "$work/$1.png" >"$work/$1.txt" || fail "cannot read screenshot $1"
-}
-# fact NAME KEY: the values that frame_probe gave for KEY in screenshot NAME.
-fact() { awk -v key="$2" '$1 == key { $1 = ""; sub(/^ /, ""); print; exit }' "$work/$1.txt"; }
-player_count() { fact "$1" player | cut -d' ' -f1; }
-player_x() { fact "$1" player | cut -d' ' -f2; }
+# shot, fact, player_count and player_x come from lib.sh.
 player_y() { fact "$1" player | cut -d' ' -f3; }
 # keep NAME KIND: one screenshot of each kind for a human to look at.
 keep() { mkdir -p "$shots_dir" && cp "$work/$1.png" "$shots_dir/gameplay-$2.png"; }

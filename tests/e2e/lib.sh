@@ -1,7 +1,8 @@
 # Shared set-up of the end-to-end scripts. Source it after setting
 # `test_name`; it provides fail, a work folder that is removed on success
 # (kept and named on failure), the list `started` of processes that are
-# stopped at exit, retry, ended, now_ms, start_xvfb and find_window.
+# stopped at exit, retry, ended, now_ms, start_xvfb, find_window, and the
+# screenshot readers shot, fact, player_count and player_x.
 # The waits are hang guards, generous so that a busy machine does not fail.
 
 fail() {
@@ -85,3 +86,16 @@ find_window() {
     done
     fail "${game_name:-the game}: no window titled vonkel"
 }
+
+# Screenshots, read by the frame_probe helper ($probe).
+# shot NAME: a screenshot of the client area into NAME.png and what frame_probe
+# reads in it into NAME.txt.
+shot() {
+    import -window "$window" "png:$work/$1.png" 2>"$work/$1.import.err" ||
+        fail "no screenshot $1: $(cat "$work/$1.import.err")"
+    "$probe" "$work/$1.png" >"$work/$1.txt" || fail "cannot read screenshot $1"
+}
+# fact NAME KEY: the values that frame_probe gave for KEY in screenshot NAME.
+fact() { awk -v key="$2" '$1 == key { $1 = ""; sub(/^ /, ""); print; exit }' "$work/$1.txt"; }
+player_count() { fact "$1" player | cut -d' ' -f1; }
+player_x() { fact "$1" player | cut -d' ' -f2; }

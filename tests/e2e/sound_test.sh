@@ -93,14 +93,7 @@ recorder_pid=$!
 started+=("$recorder_pid")
 
 # --- screenshots -----------------------------------------------------------------------
-shot() {
-    import -window "$window" "png:$work/$1.png" 2>"$work/$1.import.err" ||
-        fail "no screenshot $1: $(cat "$work/$1.import.err")"
-    "$probe" "$work/$1.png" >"$work/$1.txt" || fail "cannot read screenshot $1"
-}
-fact() { awk -v key="$2" '$1 == key { $1 = ""; sub(/^ /, ""); print; exit }' "$work/$1.txt"; }
-player_count() { fact "$1" player | cut -d' ' -f1; }
-player_x() { fact "$1" player | cut -d' ' -f2; }
+# shot, fact, player_count and player_x come from lib.sh.
 player_at() { fact "$1" player | cut -d' ' -f2-3; }
 keep() { mkdir -p "$shots_dir" && cp "$work/$1.png" "$shots_dir/sound-$2.png"; }
 # The game is over: the status panel with an empty energy bar, and no
