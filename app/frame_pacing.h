@@ -16,9 +16,11 @@
 // poll that covers the whole wait would keep a processor core busy.
 #include <cstdint>
 
+#include "game/frame_update.h"
+
 namespace vonkel {
 
-constexpr uint32_t kFramePeriodMs = 16;
+constexpr uint32_t kFramePeriodMs = kMinFrameMs;
 constexpr uint32_t kYieldWindowMs = 1;
 
 enum class WaitAction { Done, Sleep, Yield };

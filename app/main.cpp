@@ -8,8 +8,8 @@
 #include <new>
 
 #include "app/frame_loop.h"
-#include "app/random.h"
-#include "app/world.h"
+#include "core/world.h"
+#include "game/new_game.h"
 #include "platform/audio_stream.h"
 #include "platform/keyboard.h"
 #include "platform/presenter.h"
@@ -27,7 +27,7 @@ int main() {
     using namespace vonkel;
     World& world = *new (worldStorage) World;
 
-    seedRandom(static_cast<uint32_t>(std::time(nullptr)));
+    world.mainRandom.seed(static_cast<uint32_t>(std::time(nullptr)));
 
     SDL_Window* window = nullptr;
     if (!openPresenter("vonkel", kOutputWidth, kOutputHeight, &window)) return 0;

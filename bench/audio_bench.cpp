@@ -5,8 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "app/random.h"
-#include "app/world.h"
+#include "core/random.h"
+#include "core/world.h"
+#include "game/new_game.h"
+#include "music/sequencer.h"
 #include "synth/audio_renderer.h"
 #include "synth/voice.h"
 
@@ -22,7 +24,7 @@ void reportRealTime(benchmark::State& state, int blocks) {
 // Every voice sounding and held at a steady level, the noise voice included.
 void BM_AllEightVoices(benchmark::State& state) {
     auto world = std::make_unique<World>();
-    seedRandom(1);
+    world->mainRandom.seed(1);
     newGame(*world);
     world->chunksPerStep = 0;  // no steps: keep all eight voices sounding
     for (int k = 0; k < kVoiceCount; ++k) {
@@ -38,7 +40,7 @@ void BM_AllEightVoices(benchmark::State& state) {
     uint32_t clock = 0;
     int blocks = 0;
     for (auto _ : state) {
-        renderAudioBlock(*world, out.data(), kBlockFrames, clock++);
+        renderAudioBlock(*world, out.data(), kBlockFrames, clock++, sequencerStep);
         benchmark::DoNotOptimize(out.data());
         // Keep every voice sounding; the kick's pitch falls while it sounds,
         // so give it its start pitch again, as each kick of a song does.
@@ -53,13 +55,13 @@ BENCHMARK(BM_AllEightVoices);
 // A song as it plays: the sequencer steps, voices come and go.
 void BM_TypicalSong(benchmark::State& state) {
     auto world = std::make_unique<World>();
-    seedRandom(2);
+    world->mainRandom.seed(2);
     newGame(*world);
     std::vector<float> out(kBlockFrames);
     uint32_t clock = 0;
     int blocks = 0;
     for (auto _ : state) {
-        renderAudioBlock(*world, out.data(), kBlockFrames, clock++);
+        renderAudioBlock(*world, out.data(), kBlockFrames, clock++, sequencerStep);
         benchmark::DoNotOptimize(out.data());
         ++blocks;
     }

@@ -6,26 +6,25 @@
 #include <memory>
 #include <vector>
 
-#include "app/keys.h"
-#include "app/random.h"
-#include "app/world.h"
+#include "core/keys.h"
+#include "core/world.h"
 #include "game/frame_update.h"
 #include "game/framebuffer.h"
+#include "game/new_game.h"
 #include "platform/row_converters.h"
 
 namespace {
 using namespace vonkel;
 
-void noSleep(int) {}
-
 void runFrames(benchmark::State& state, const KeyState& keys, bool scope) {
     auto world = std::make_unique<World>();
-    seedRandom(42);
+    world->mainRandom.seed(42);
     newGame(*world);
     world->scopeMode = scope;
     std::vector<uint8_t> surface(static_cast<size_t>(kOutputWidth) * 4 * kOutputHeight);
     const RowConverter convert = chooseRowConverter(32, 0xFF0000, 0xFF00, 0xFF);
     for (auto _ : state) {
+        NoSleep noSleep;
         updateFrame(*world, keys, noSleep);
         doubleFramebuffer(*world, world->OutputBuffer.data());
         convertImage(convert, world->OutputBuffer.data(), kOutputWidth, kOutputHeight, surface.data(), kOutputWidth * 4);

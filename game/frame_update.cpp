@@ -2,17 +2,18 @@
 
 #include <cmath>
 
-#include "app/keys.h"
-#include "app/random.h"
-#include "app/rounding.h"
-#include "app/world.h"
+#include "core/keys.h"
+#include "core/random.h"
+#include "core/rounding.h"
+#include "core/world.h"
+#include "game/new_game.h"
 #include "game/player.h"
 #include "game/terrain.h"
+#include "synth/voice.h"
 
 namespace vonkel {
 namespace {
 
-constexpr int kDroneVoice = 6;
 constexpr int kScopeQuitFrames = 30;    // Escape or a restart in scope mode needs more frames than this
 constexpr int kGameOverWaitFrames = 60; // a restart after game over needs more frames than this
 
@@ -21,7 +22,7 @@ bool actionKeyDown(const KeyState& keys) { return keys.isKeyDown(ScanCode::Z) ||
 // Game over: the drone wanders in pitch and the music fades out.
 void stepGameOver(World& world) {
     world.gameOverCounter += 1;
-    world.voices[kDroneVoice].period = static_cast<float>(150 + drawRandom() % 101);
+    world.voices[VoiceRole::Drone].period = static_cast<float>(150 + world.mainRandom.draw() % 101);
     float gain = static_cast<float>(static_cast<double>(world.masterGain.load()) - f32(0.001f));
     if (gain < 0.0f) gain = 0.0f;
     world.masterGain = gain;
@@ -34,10 +35,10 @@ void sweepLeadVoice(World& world) {
     const double t = world.animTime;
     const double brightness = f32(0.3f) * std::sin(t) + 0.5;
     const double pulseWidth = f32(0.3f) * std::cos(f32(1.3f) * t) + f32(0.6f);
-    setVoiceTone(world, 0, static_cast<float>(brightness), 0.9f, static_cast<float>(pulseWidth));
+    setVoiceTone(world, VoiceRole::Melody, static_cast<float>(brightness), 0.9f, static_cast<float>(pulseWidth));
 }
 
-bool updateFrame(World& world, const KeyState& keys, SleepFn sleep) {
+bool updateFrame(World& world, const KeyState& keys, Sleeper& sleeper) {
     const bool escape = keys.isKeyDown(ScanCode::Escape);
     if (escape && !world.scopeMode) {
         world.scopeMode = true;
@@ -46,7 +47,7 @@ bool updateFrame(World& world, const KeyState& keys, SleepFn sleep) {
     if (world.scopeMode) {
         world.terrainSpeed = 0.01f;
         if (world.beatFlag.exchange(false)) world.tileOrientation += 1;  // tiles turn on every beat
-        sleep(15);
+        sleeper.sleep(15);
         if (escape && world.frameCounter > kScopeQuitFrames) return false;
     }
 
@@ -81,7 +82,7 @@ bool updateFrame(World& world, const KeyState& keys, SleepFn sleep) {
         if (world.gameOverCounter == 0) drawPlayer(world);
         drawHud(world);
     }
-    sleep(10);
+    sleeper.sleep(10);
     return true;
 }
 

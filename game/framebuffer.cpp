@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "app/rounding.h"
-#include "app/world.h"
+#include "core/rounding.h"
+#include "core/world.h"
 #include "game/glyphs.h"
 
 namespace vonkel {

@@ -1,4 +1,4 @@
-#include "app/world.h"
+#include "core/world.h"
 #include "game/frame_update.h"
 #include "game/framebuffer.h"
 

@@ -1,6 +1,6 @@
-#include "app/random.h"
-#include "app/rounding.h"
-#include "app/world.h"
+#include "core/random.h"
+#include "core/rounding.h"
+#include "core/world.h"
 #include "game/framebuffer.h"
 #include "game/glyphs.h"
 #include "game/player.h"
@@ -8,12 +8,11 @@
 namespace vonkel {
 namespace {
 
-constexpr int kChimeVoice = 4;
 constexpr int kChimeNote = 80;
 constexpr int kMaxBoostFuel = 60;
 
 bool onHazard(const World& world, const Pickup& pickup) {
-    return world.TerrainGrid[static_cast<size_t>(pickup.row * kGridColumns + pickup.column)] == 2;
+    return world.TerrainGrid[static_cast<size_t>(pickup.row * kGridColumns + pickup.column)] == TerrainKind::Hazard;
 }
 
 // Strict overlap of the player's 8 x 8 box with the pickup's cell.
@@ -25,7 +24,7 @@ bool touchesPlayer(const World& world, const Pickup& pickup) {
 
 // Attack and decay together: the chime rings up and dies away on its own.
 void ringChime(World& world) {
-    Voice& chime = world.voices[kChimeVoice];
+    Voice& chime = world.voices[VoiceRole::Chime];
     if (chime.amplitude == 0.0f) chime.amplitude = 0.01f;
     chime.period = world.NotePeriodTable[kChimeNote].load();
     chime.decaying = true;
@@ -38,12 +37,12 @@ void ringChime(World& world) {
 // free slot that lands on a hazard cell gets a pickup, trying each free slot
 // once with a random cell.
 void spawnPickup(World& world) {
-    if (drawRandom() % 16 != 0 && !world.scopeMode) return;
+    if (world.mainRandom.draw() % 16 != 0 && !world.scopeMode) return;
     for (Pickup& pickup : world.pickups) {
         if (pickup.active) continue;
         pickup.active = true;
-        pickup.column = drawRandom() % kGridColumns;
-        pickup.row = drawRandom() % kGridRows;
+        pickup.column = world.mainRandom.draw() % kGridColumns;
+        pickup.row = world.mainRandom.draw() % kGridRows;
         if (onHazard(world, pickup)) return;
         pickup.active = false;
     }

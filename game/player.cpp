@@ -1,11 +1,12 @@
 #include "game/player.h"
 
-#include "app/keys.h"
-#include "app/random.h"
-#include "app/rounding.h"
-#include "app/world.h"
+#include "core/keys.h"
+#include "core/random.h"
+#include "core/rounding.h"
+#include "core/world.h"
 #include "game/framebuffer.h"
 #include "game/glyphs.h"
+#include "synth/voice.h"
 
 namespace vonkel {
 namespace {
@@ -13,7 +14,6 @@ namespace {
 constexpr int kMaxX = 312;
 constexpr int kMaxY = 232;
 constexpr int kMaxEnergy = 120;
-constexpr int kDroneVoice = 6;
 constexpr uint32_t kPlayerColour = 0xC0FFFF;
 
 int terrainKindAt(const World& world, int cell) {
@@ -34,10 +34,10 @@ int heldDirection(const KeyState& keys) {
 void startGameOver(World& world) {
     world.energy = 0;
     world.gameOverCounter = 1;
-    Voice& drone = world.voices[kDroneVoice];
+    Voice& drone = world.voices[VoiceRole::Drone];
     drone.amplitude = 0.15f;
     drone.period = 150.0f;
-    setVoiceTone(world, kDroneVoice, 0.8f, 0.7f, 0.0f);
+    setVoiceTone(world, VoiceRole::Drone, 0.8f, 0.7f, 0.0f);
 }
 
 }  // namespace
@@ -46,18 +46,18 @@ int playerCellOf(int playerX, int playerY) { return ((playerY + 4) / 8) * kGridC
 
 void updatePlayer(World& world, const KeyState& keys) {
     const int kind = terrainKindAt(world, world.playerCell);  // the field on screen
-    int stepLength = (kind != 0 && world.frameCounter % 2 != 0) ? 0 : 1;
+    int stepLength = (kind != TerrainKind::Calm && world.frameCounter % 2 != 0) ? 0 : 1;
 
-    Voice& drone = world.voices[kDroneVoice];
-    if (kind == 2) {
+    Voice& drone = world.voices[VoiceRole::Drone];
+    if (kind == TerrainKind::Hazard) {
         world.energy -= 1;
         drone.amplitude = 0.25f;
-        drone.period = static_cast<float>(5000 + drawRandom() % 2001);
-        setVoiceTone(world, kDroneVoice, 0.35f, 0.9f, 0.0f);
+        drone.period = static_cast<float>(5000 + world.mainRandom.draw() % 2001);
+        setVoiceTone(world, VoiceRole::Drone, 0.35f, 0.9f, 0.0f);
     } else {
         drone.amplitude = 0.0f;
     }
-    if (kind == 0) world.energy += 1;
+    if (kind == TerrainKind::Calm) world.energy += 1;
 
     const int d = heldDirection(keys);
     const bool action = keys.isKeyDown(ScanCode::Z) || keys.isKeyDown(ScanCode::Enter);
@@ -85,9 +85,9 @@ void updatePlayer(World& world, const KeyState& keys) {
 void placePlayerAtStart(World& world) {
     if (world.frameCounter != 1) return;
     int cell = world.playerCell;
-    for (int tries = 0; tries < 1000000 && terrainKindAt(world, cell) == 2; ++tries) {
-        world.playerX = (drawRandom() % 34) * 8 + 24;
-        world.playerY = (drawRandom() % 24) * 8 + 24;
+    for (int tries = 0; tries < 1000000 && terrainKindAt(world, cell) == TerrainKind::Hazard; ++tries) {
+        world.playerX = (world.mainRandom.draw() % 34) * 8 + 24;
+        world.playerY = (world.mainRandom.draw() % 24) * 8 + 24;
         cell = playerCellOf(world.playerX, world.playerY);
     }
 }

@@ -1,7 +1,7 @@
 #include <cmath>
 
-#include "app/rounding.h"
-#include "app/world.h"
+#include "core/rounding.h"
+#include "core/world.h"
 #include "game/frame_update.h"
 #include "game/framebuffer.h"
 

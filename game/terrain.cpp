@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/rounding.h"
-#include "app/world.h"
+#include "core/rounding.h"
+#include "core/world.h"
 #include "game/framebuffer.h"
 #include "game/glyphs.h"
 
@@ -22,7 +22,7 @@ int cellKind(int w, double u) {
     const int v = roundToInt(1600 * std::sin(f32(0.1127f) * u));
     int n = std::abs(v) % 400;
     if (n >= 300) n -= 200;
-    return clampInt((w + n) / 100, 0, 2);
+    return clampInt((w + n) / 100, TerrainKind::Calm, TerrainKind::Hazard);
 }
 
 }  // namespace

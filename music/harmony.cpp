@@ -1,7 +1,7 @@
 #include "music/harmony.h"
 
-#include "app/random.h"
-#include "app/world.h"
+#include "core/random.h"
+#include "core/world.h"
 #include "music/patterns.h"
 
 namespace vonkel {
@@ -34,22 +34,22 @@ void fillChordTable(World& world) {
 
 }  // namespace
 
-void resetSong(World& world) {
+void resetSong(World& world, Random& random) {
     fillNotePeriodTable(world);
     fillChordTable(world);
-    makeMelodyPattern(world);
+    makeMelodyPattern(world, random);
     for (int b = 0; b < 4; ++b) {
-        world.barQualities[b] = drawRandom() % 3;
-        world.barRoots[b] = drawRandom() % 12;
+        world.barQualities[b] = random.draw() % 3;
+        world.barRoots[b] = random.draw() % 12;
     }
     world.chunkCounter = 0;
-    world.chunksPerStep = drawRandom() % 11 + 37;
+    world.chunksPerStep = random.draw() % 11 + 37;
     world.stepIndex = 0;
     world.barIndex = 0;
     world.currentRoot = world.barRoots[0].load();
     world.currentQuality = world.barQualities[0].load();
-    world.bassOffbeat = drawRandom() % 2 == 1;
-    makeDrumPattern(world);
+    world.bassOffbeat = random.draw() % 2 == 1;
+    makeDrumPattern(world, random);
 }
 
 int noteIndexInTable(int index) {

@@ -3,11 +3,12 @@
 namespace vonkel {
 
 struct World;
+class Random;
 
 // Fills the tables, composes a new progression, tempo, bass style and
 // patterns, and puts the song at its first step (main thread; draws from
-// the calling thread's generator).
-void resetSong(World& world);
+// `random`, the main generator).
+void resetSong(World& world, Random& random);
 
 // The period of note `index`, with an index outside the table moved by whole
 // octaves into it so that it keeps its pitch class.

@@ -4,8 +4,11 @@
 namespace vonkel {
 
 struct World;
+class Random;
 
-void makeDrumPattern(World& world);
-void makeMelodyPattern(World& world);
+// Both draw from `random`: the main generator in a newGame, the audio
+// generator when the sequencer varies the song.
+void makeDrumPattern(World& world, Random& random);
+void makeMelodyPattern(World& world, Random& random);
 
 }  // namespace vonkel

@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <initializer_list>
 
-#include "app/world.h"
+#include "core/world.h"
+#include "music/sequencer.h"
 #include "platform/clock.h"
 #include "synth/audio_renderer.h"
 
@@ -27,7 +28,7 @@ int audioCallback(const void* /*input*/, void* output, unsigned long frameCount,
                   const PaStreamCallbackTimeInfo* /*timeInfo*/, PaStreamCallbackFlags /*statusFlags*/,
                   void* userData) {
     renderAudioBlock(*static_cast<World*>(userData), static_cast<float*>(output), static_cast<int>(frameCount),
-                     millisecondClock());
+                     millisecondClock(), sequencerStep);
     return paContinue;
 }
 

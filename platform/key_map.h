@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "app/keys.h"
+#include "core/keys.h"
 
 namespace vonkel {
 

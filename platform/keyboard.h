@@ -3,7 +3,7 @@
 // code (app/keys.h), taken once per frame by poll() and left unchanged until
 // the next poll(). While the window does not have the keyboard focus every
 // key reads as up.
-#include "app/keys.h"
+#include "core/keys.h"
 
 struct SDL_Window;
 

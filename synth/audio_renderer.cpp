@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/random.h"
-#include "app/world.h"
-#include "music/sequencer.h"
+#include "core/random.h"
+#include "core/world.h"
+#include "synth/voice.h"
 
 namespace vonkel {
 namespace {
@@ -14,7 +14,7 @@ namespace {
 // overlap a restart on the main thread is skipped (left silent and not
 // counted): the restart replaces the whole song and silences every voice,
 // so nothing of the old song may run while it is half written.
-void renderChunk(World& world, float* chunk) {
+void renderChunk(World& world, float* chunk, StepFn step, Random& audioRandom) {
     RestartGate& gate = world.restartGate;
     gate.audioBusy.store(true, std::memory_order_seq_cst);
     if (gate.restarting.load(std::memory_order_seq_cst)) {
@@ -26,7 +26,7 @@ void renderChunk(World& world, float* chunk) {
     world.chunkCounter = count;
     if (count == world.chunksPerStep) {  // equality: no step while chunksPerStep is 0
         world.chunkCounter = 0;
-        sequencerStep(world);
+        step(world, audioRandom);
     }
     Voice* sounding[kVoiceCount];
     bool isKick[kVoiceCount];
@@ -34,24 +34,24 @@ void renderChunk(World& world, float* chunk) {
     for (int k = 0; k < kVoiceCount; ++k) {
         if (world.voices[k].amplitude > 0.0f) {
             sounding[soundingCount] = &world.voices[k];
-            isKick[soundingCount] = k == 3;
+            isKick[soundingCount] = k == VoiceRole::Kick;
             ++soundingCount;
         }
     }
-    renderVoices(sounding, isKick, soundingCount, chunk, kChunkFrames);
+    renderVoices(sounding, isKick, soundingCount, chunk, kChunkFrames, audioRandom);
 
     gate.audioBusy.store(false, std::memory_order_release);
 }
 
 }  // namespace
 
-void renderAudioBlock(World& world, float* out, int frames, uint32_t clockMs) {
-    seedRandom(clockMs);
+void renderAudioBlock(World& world, float* out, int frames, uint32_t clockMs, StepFn step) {
+    Random audioRandom(clockMs);
     if (frames <= 0) return;
     std::fill(out, out + frames, 0.0f);
 
     const int chunks = frames / kChunkFrames;  // a partial chunk stays silent
-    for (int n = 0; n < chunks; ++n) renderChunk(world, out + n * kChunkFrames);
+    for (int n = 0; n < chunks; ++n) renderChunk(world, out + n * kChunkFrames, step, audioRandom);
 
     // The ring keeps every third pre-gain sample, so the scope still shows the
     // music while the gain fades out.

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "app/random.h"
-#include "app/rounding.h"
-#include "app/world.h"
+#include "core/random.h"
+#include "core/rounding.h"
+#include "core/world.h"
 
 namespace vonkel {
 
@@ -46,7 +46,7 @@ constexpr VoicePreset kPresets[kVoiceCount] = {
 };
 }  // namespace
 
-void presetVoices(World& world) {
+void presetVoices(World& world, Random& random) {
     for (int k = 0; k < kVoiceCount; ++k) {
         Voice& voice = world.voices[k];
         voice.amplitude = 0.0f;
@@ -63,20 +63,20 @@ void presetVoices(World& world) {
     for (int k = 0; k < kVoiceCount; ++k) {
         Voice& voice = world.voices[k];
         const VoicePreset& preset = kPresets[k];
-        if (k == 0) {
-            const int r1 = drawRandom();
-            const int r2 = drawRandom();
+        if (k == VoiceRole::Melody) {
+            const int r1 = random.draw();
+            const int r2 = random.draw();
             voice.highSlope = static_cast<float>(f32(-0.1f) * (r1 % 11));
             voice.lowSlope = static_cast<float>(f32(0.1f) * (r2 % 11));
-        } else if (k != 5 && k != 7) {
+        } else if (k != VoiceRole::NoiseHits && k != VoiceRole::Spare) {
             voice.highSlope = preset.highSlope;
             voice.lowSlope = preset.lowSlope;
         }
-        if (k != 5 && k != 7) {
+        if (k != VoiceRole::NoiseHits && k != VoiceRole::Spare) {
             voice.highLevel = preset.highLevel;
             voice.lowLevel = preset.lowLevel;
         }
-        if (k == 5) voice.noise = true;
+        if (k == VoiceRole::NoiseHits) voice.noise = true;
         voice.attackStep = preset.attackStep;
         voice.decayStep = preset.decayStep;
         setVoiceTone(world, k, preset.brightness, preset.resonance, 0.0f);

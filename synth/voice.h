@@ -4,50 +4,22 @@
 // four times the output rate.
 #include <cstdint>
 
-#include "app/relaxed.h"
+#include "core/random.h"
+#include "core/voice_record.h"
 
 namespace vonkel {
-
-constexpr int kVoiceCount = 8;
-constexpr int kOversampling = 4;  // internal samples per output sample (176400 Hz)
-
-// Every field is shared between the threads (the game writes some voices
-// while the audio thread renders them), so each is read and written whole.
-struct Voice {
-    Relaxed<float> highLevel;
-    Relaxed<float> lowLevel;
-    Relaxed<float> highSlope;
-    Relaxed<float> lowSlope;
-    Relaxed<float> step;
-    Relaxed<int32_t> inLowPhase;
-    Relaxed<bool> noise;
-    Relaxed<float> amplitude;
-    Relaxed<float> pulseWidth;
-    Relaxed<float> cutoff;
-    Relaxed<float> damping;
-    Relaxed<float> period;
-    Relaxed<int32_t> periodSamples;
-    Relaxed<int32_t> highSamples;
-    Relaxed<int32_t> counter;
-    Relaxed<float> oscValue;
-    Relaxed<float> filterPos;
-    Relaxed<float> filterVel;
-    Relaxed<bool> decaying;
-    Relaxed<float> decayStep;
-    Relaxed<bool> attacking;
-    Relaxed<float> attackStep;
-};
 
 struct World;
 
 // Adds 4 x frames internal samples of the voice into out[0 .. frames-1].
-// isKick selects the pitch fall of the kick voice (voice 3).
-void renderVoice(Voice& voice, float* out, int frames, bool isKick);
+// isKick selects the pitch fall of the kick voice. A noise voice draws from
+// `random`, the audio generator of the block.
+void renderVoice(Voice& voice, float* out, int frames, bool isKick, Random& random);
 
 // Renders several voices into the same frames (at most kMaxChunkFrames),
 // with exactly the result of calling renderVoice for each in turn.
 constexpr int kMaxChunkFrames = 128;
-void renderVoices(Voice* const* voices, const bool* isKick, int count, float* out, int frames);
+void renderVoices(Voice* const* voices, const bool* isKick, int count, float* out, int frames, Random& random);
 
 namespace detail {
 // Forces the plain scalar rendering even where the vector one would run, so
@@ -65,8 +37,8 @@ void triggerVoice(Voice& voice, float period);
 // Let the note decay; a running attack keeps running.
 void releaseVoice(Voice& voice);
 
-// The defaults and per-voice presets of a new game; takes two draws from the
-// calling thread's generator (voice 0's two slopes).
-void presetVoices(World& world);
+// The defaults and per-voice presets of a new game; takes two draws from
+// `random`, the main generator (the melody voice's two slopes).
+void presetVoices(World& world, Random& random);
 
 }  // namespace vonkel

@@ -16,8 +16,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/random.h"
-#include "app/rounding.h"
+#include "core/random.h"
+#include "core/rounding.h"
 #include "synth/voice.h"
 
 namespace vonkel {
@@ -72,8 +72,10 @@ struct OscillatorLanes {
     bool isKick[kLanes];
     int count;
     int noiseLane;  // the lane that draws noise, or -1
+    Random& random;  // the audio generator the noise lane draws from
 
-    OscillatorLanes(Voice* const* voices, const bool* kick, int n) : count(n), noiseLane(-1) {
+    OscillatorLanes(Voice* const* voices, const bool* kick, int n, Random& noiseRandom)
+        : count(n), noiseLane(-1), random(noiseRandom) {
         for (int k = 0; k < kLanes; ++k) {
             const bool used = k < n;
             voice[k] = used ? voices[k] : nullptr;
@@ -147,7 +149,7 @@ struct OscillatorLanes {
         amp[k] = a;
     }
 
-    static float noiseValue() { return static_cast<float>((drawRandom() % 101 - 50) * f32(kNoiseScale)); }
+    float noiseValue() { return static_cast<float>((random.draw() % 101 - 50) * f32(kNoiseScale)); }
 
     void advance(int k, StageBuffers& stage, int i) {
         ++counter[k];
@@ -261,7 +263,7 @@ __attribute__((target("avx2"))) void oscillatorsAndFiltersAvx2(OscillatorLanes& 
             step = _mm256_load_ps(lanes.step);
         }
         osc = _mm256_add_ps(osc, step);
-        if (noise) osc = _mm256_blendv_ps(osc, _mm256_set1_ps(OscillatorLanes::noiseValue()), _mm256_castsi256_ps(noiseMask));
+        if (noise) osc = _mm256_blendv_ps(osc, _mm256_set1_ps(lanes.noiseValue()), _mm256_castsi256_ps(noiseMask));
         const __m256i tickLanes = _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_and_si256(counter, seven), zero), active);
         int ticks = _mm256_movemask_ps(_mm256_castsi256_ps(tickLanes));
         if (ticks != 0) {
@@ -319,7 +321,7 @@ bool useAvx2() {
 }
 
 // One pass over at most eight voices and at most one chunk of frames.
-void renderPass(Voice* const* voices, const bool* isKick, int count, float* out, int frames) {
+void renderPass(Voice* const* voices, const bool* isKick, int count, float* out, int frames, Random& random) {
     FilterLanes f;
     for (int k = 0; k < count; ++k) {
         f.pos[k] = voices[k]->filterPos;
@@ -330,7 +332,7 @@ void renderPass(Voice* const* voices, const bool* isKick, int count, float* out,
     Contributions contribution;
     int mixed = 0;
     {
-        OscillatorLanes lanes(voices, isKick, count);
+        OscillatorLanes lanes(voices, isKick, count, random);
         if (useAvx2()) {
             oscillatorsAndFiltersAvx2(lanes, f, contribution, kOversampling * frames);
             const GroupMixer mixGroup = useAvx512() ? mixGroupAvx512 : mixGroupAvx2;
@@ -350,22 +352,22 @@ void renderPass(Voice* const* voices, const bool* isKick, int count, float* out,
 
 }  // namespace
 
-void renderVoices(Voice* const* voices, const bool* isKick, int count, float* out, int frames) {
+void renderVoices(Voice* const* voices, const bool* isKick, int count, float* out, int frames, Random& random) {
     if (count <= 0 || frames <= 0) return;
     int noiseVoices = 0;
     for (int k = 0; k < count; ++k) noiseVoices += voices[k]->noise ? 1 : 0;
     // Several noise voices draw in turn, each for the whole block: one by one.
     if (count > 1 && (frames > kMaxChunkFrames || count > kLanes || noiseVoices > 1)) {
-        for (int k = 0; k < count; ++k) renderVoices(&voices[k], &isKick[k], 1, out, frames);
+        for (int k = 0; k < count; ++k) renderVoices(&voices[k], &isKick[k], 1, out, frames, random);
         return;
     }
     for (int done = 0; done < frames; done += kMaxChunkFrames)
-        renderPass(voices, isKick, count, out + done, std::min(frames - done, kMaxChunkFrames));
+        renderPass(voices, isKick, count, out + done, std::min(frames - done, kMaxChunkFrames), random);
 }
 
-void renderVoice(Voice& voice, float* out, int frames, bool isKick) {
+void renderVoice(Voice& voice, float* out, int frames, bool isKick, Random& random) {
     Voice* const voices[1] = {&voice};
-    renderVoices(voices, &isKick, 1, out, frames);
+    renderVoices(voices, &isKick, 1, out, frames, random);
 }
 
 }  // namespace vonkel

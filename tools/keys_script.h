@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/keys.h"
+#include "core/keys.h"
 
 namespace vonkel::lab {
 

@@ -14,20 +14,25 @@
 #include <ostream>
 #include <sstream>
 
-#include "app/random.h"
-#include "app/world.h"
+#include "core/random.h"
+#include "core/world.h"
 #include "game/framebuffer.h"
+#include "game/new_game.h"
 #include "game/terrain.h"
+#include "lockstep/simulated_run.h"
 #include "tools/fnv1a.h"
 #include "tools/json_line.h"
 #include "tools/keys_script.h"
 #include "tools/output_file.h"
 #include "tools/png_writer.h"
-#include "tools/simulation.h"
 #include "tools/wav_writer.h"
 
 namespace vonkel::lab {
 namespace {
+
+using lockstep::BlockSink;
+using lockstep::RenderedBlock;
+using lockstep::SimulatedRun;
 
 constexpr const char* kProgram = "vonkel-lab";
 
@@ -56,18 +61,6 @@ std::vector<float> floatsOf(const T (&values)[N]) {
     for (const auto& v : values) out.push_back(v.load());
     return out;
 }
-
-// The calling thread's generator, put back as it was when the scope ends.
-class KeepGenerator {
-public:
-    KeepGenerator() : saved_(randomState()) {}
-    ~KeepGenerator() { setRandomState(saved_); }
-    KeepGenerator(const KeepGenerator&) = delete;
-    KeepGenerator& operator=(const KeepGenerator&) = delete;
-
-private:
-    uint32_t saved_;
-};
 
 // A text file written through a buffer into a PendingFile.
 class TextOutput {
@@ -167,11 +160,10 @@ private:
 };
 
 int runSong(const LabOptions& options, std::ostream& out) {
-    KeepGenerator keep;
     auto world = std::make_unique<World>();
-    seedRandom(options.seed);
+    world->mainRandom.seed(options.seed);
     newGame(*world);
-    out << songJson(*world, peekRandom()) << "\n";
+    out << songJson(*world, world->mainRandom.peek()) << "\n";
     return kExitOk;
 }
 

@@ -9,10 +9,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/keys.h"
-#include "app/random.h"
-#include "app/world.h"
+#include "core/keys.h"
+#include "core/random.h"
+#include "core/world.h"
 #include "game/frame_update.h"
+#include "game/new_game.h"
+#include "music/sequencer.h"
 #include "synth/audio_renderer.h"
 
 namespace vonkel {
@@ -35,14 +37,12 @@ SongFacts factsOf(const World& world) {
     return f;
 }
 
-void noSleep(int) {}
-
 TEST(RestartWhileRendering, AudioThreadNeverSeesAHalfWrittenSong) {
     constexpr int kRestarts = 300;
     std::vector<SongFacts> expected;
     auto reference = std::make_unique<World>();
     for (int r = 0; r < kRestarts; ++r) {
-        seedRandom(static_cast<uint32_t>(r));
+        reference->mainRandom.seed(static_cast<uint32_t>(r));
         newGame(*reference);
         expected.push_back(factsOf(*reference));
     }
@@ -55,7 +55,7 @@ TEST(RestartWhileRendering, AudioThreadNeverSeesAHalfWrittenSong) {
         std::vector<float> out(kBlockFrames);
         uint32_t clock = 0;
         while (!stop.load(std::memory_order_relaxed)) {
-            renderAudioBlock(*world, out.data(), kBlockFrames, clock++);
+            renderAudioBlock(*world, out.data(), kBlockFrames, clock++, sequencerStep);
             for (float s : out)
                 if (!std::isfinite(s)) nonFinite.fetch_add(1, std::memory_order_relaxed);
             blocks.fetch_add(1, std::memory_order_relaxed);
@@ -63,8 +63,9 @@ TEST(RestartWhileRendering, AudioThreadNeverSeesAHalfWrittenSong) {
     });
 
     KeyState keys;
+    NoSleep noSleep;
     for (int r = 0; r < kRestarts; ++r) {
-        seedRandom(static_cast<uint32_t>(r));
+        world->mainRandom.seed(static_cast<uint32_t>(r));
         newGame(*world);
         const SongFacts seen = factsOf(*world);
         ASSERT_EQ(seen.chunksPerStep, expected[r].chunksPerStep) << r;

@@ -11,16 +11,16 @@
 #include <thread>
 #include <vector>
 
-#include "app/keys.h"
-#include "app/random.h"
-#include "app/world.h"
+#include "core/keys.h"
+#include "core/random.h"
+#include "core/world.h"
 #include "game/frame_update.h"
+#include "game/new_game.h"
+#include "music/sequencer.h"
 #include "synth/audio_renderer.h"
 
 namespace vonkel {
 namespace {
-
-void noSleep(int) {}
 
 ::testing::AssertionResult sameSong(const World& a, const World& b) {
     if (a.chunksPerStep != b.chunksPerStep) return ::testing::AssertionFailure() << "tempo";
@@ -35,7 +35,7 @@ void noSleep(int) {}
 
 TEST(TwoThreadStress, RestartsAndScopeModeWhileRenderingFlatOut) {
     auto world = std::make_unique<World>();
-    seedRandom(2026);
+    world->mainRandom.seed(2026);
     newGame(*world);
 
     std::atomic<bool> stop{false};
@@ -44,7 +44,7 @@ TEST(TwoThreadStress, RestartsAndScopeModeWhileRenderingFlatOut) {
         std::vector<float> out(kBlockFrames);
         uint32_t clock = 0;
         while (!stop.load(std::memory_order_relaxed)) {
-            renderAudioBlock(*world, out.data(), kBlockFrames, clock += 11);
+            renderAudioBlock(*world, out.data(), kBlockFrames, clock += 11, sequencerStep);
             for (float s : out)
                 if (!std::isfinite(s)) nonFinite.fetch_add(1, std::memory_order_relaxed);
             blocks.fetch_add(1, std::memory_order_relaxed);
@@ -54,6 +54,7 @@ TEST(TwoThreadStress, RestartsAndScopeModeWhileRenderingFlatOut) {
     auto reference = std::make_unique<World>();
     int gameOverRestarts = 0, scopeRestarts = 0;
     constexpr int kFrames = 3000;
+    NoSleep noSleep;
     for (int f = 0; f < kFrames; ++f) {
         KeyState keys;
         keys.press(ScanCode::Z);  // boost while running, restart as soon as allowed
@@ -62,7 +63,7 @@ TEST(TwoThreadStress, RestartsAndScopeModeWhileRenderingFlatOut) {
         if (scopePhase && f == kFrames / 2) keys.press(ScanCode::Escape);
         if (!scopePhase && world->gameOverCounter == 0 && f % 120 == 0) world->energy = -2;  // dies in this frame, whatever the ground
 
-        const uint32_t before = randomState();
+        const uint32_t before = world->mainRandom.state();
         const bool scopeBefore = world->scopeMode;
         const bool restartDue = world->gameOverCounter > 60 || (scopeBefore && world->frameCounter > 30);
         ASSERT_TRUE(updateFrame(*world, keys, noSleep));
@@ -70,10 +71,8 @@ TEST(TwoThreadStress, RestartsAndScopeModeWhileRenderingFlatOut) {
             // A restart is the first thing in its frame to draw numbers: the
             // same generator state composes the same song single-threaded.
             (scopeBefore ? scopeRestarts : gameOverRestarts) += 1;
-            const uint32_t afterFrame = randomState();
-            setRandomState(before);
+            reference->mainRandom.seed(before);
             newGame(*reference);
-            setRandomState(afterFrame);
             ASSERT_TRUE(sameSong(*world, *reference)) << "frame " << f;
         }
     }

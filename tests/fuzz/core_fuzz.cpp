@@ -9,16 +9,16 @@
 #include <memory>
 #include <vector>
 
-#include "app/keys.h"
-#include "app/random.h"
-#include "app/world.h"
+#include "core/keys.h"
+#include "core/random.h"
+#include "core/world.h"
 #include "game/frame_update.h"
+#include "game/new_game.h"
+#include "music/sequencer.h"
 #include "synth/audio_renderer.h"
 
 namespace {
 using namespace vonkel;
-
-void noSleep(int) {}
 
 void check(bool condition) {
     if (!condition) std::abort();
@@ -38,10 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static World* world = new World();  // reused: the record is large
     world->~World();
     new (world) World();
-    seedRandom(seed);
+    world->mainRandom.seed(seed);
     newGame(*world);
     std::vector<float> block(kBlockFrames);
     KeyState keys;
+    NoSleep noSleep;
     const size_t frames = std::min<size_t>(size - 4, 4000);
     for (size_t f = 0; f < frames; ++f) {
         keys.clear();
@@ -54,9 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(world->playerDirection >= 0 && world->playerDirection <= 3);
         check(world->masterGain >= 0.0f && world->masterGain <= 0.2f);
         if (f % 3 == 0) {
-            const uint32_t mainState = randomState();
-            renderAudioBlock(*world, block.data(), kBlockFrames, static_cast<uint32_t>(f * 11));
-            setRandomState(mainState);
+            renderAudioBlock(*world, block.data(), kBlockFrames, static_cast<uint32_t>(f * 11), sequencerStep);
             for (float s : block) check(std::isfinite(s));
         }
     }

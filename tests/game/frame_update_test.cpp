@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "game/frame_update.h"
+#include "game/new_game.h"
 #include "game/player.h"
 #include "game_test_support.h"
 
@@ -16,12 +17,13 @@ constexpr uint32_t kEnergyBarColour = 0xFFA040;
 
 bool frame(World& w, const KeyState& keys = KeyState{}) {
     sleeps().clear();
-    return updateFrame(w, keys, test::recordSleep);
+    test::RecordingSleeper sleeper;
+    return updateFrame(w, keys, sleeper);
 }
 
 std::unique_ptr<World> freshGame(uint32_t seed = 2024) {
     auto w = makeWorld();
-    seedRandom(seed);
+    w->mainRandom.seed(seed);
     newGame(*w);
     return w;
 }
@@ -98,7 +100,7 @@ TEST(FrameUpdate, GameOverLastsSixtyFramesBeforeZRestartsAndTheMusicFades) {
     EXPECT_EQ(w->masterGain, 0.2f);
     float gain = 0.2f;
     for (int k = 1; k <= 60; ++k) {
-        const int r = test::upcomingDraws(1)[0];
+        const int r = test::upcomingDraws(w->mainRandom, 1)[0];
         const int x = w->playerX, y = w->playerY;
         EXPECT_TRUE(frame(*w, keysDown({ScanCode::Z, ScanCode::Up})));
         EXPECT_EQ(sleeps(), std::vector<int>{10});
@@ -130,7 +132,7 @@ TEST(FrameUpdate, RestartFrameWorksOnTheFreshGame) {
     auto w = freshGame();
     w->gameOverCounter = 61;
     w->animTime = 3.0f;
-    const auto d = test::upcomingDraws(4);  // the restart's newGame takes the first draws of the frame
+    const auto d = test::upcomingDraws(w->mainRandom, 4);  // the restart's newGame takes the first draws of the frame
     frame(*w, keysDown({ScanCode::Enter}));
     // The sweep ran before the restart, so voice 0 keeps its preset tone.
     EXPECT_EQ(w->animTime, static_cast<float>((d[3] % 1001) * test::c32(0.01f)));

@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "app/keys.h"
-#include "app/random.h"
-#include "app/world.h"
+#include "core/keys.h"
+#include "core/random.h"
+#include "core/world.h"
+#include "game/frame_update.h"
+#include "synth/voice.h"
 
 namespace vonkel::test {
 
@@ -57,7 +59,10 @@ inline std::vector<int>& sleeps() {
     static std::vector<int> recorded;
     return recorded;
 }
-inline void recordSleep(int ms) { sleeps().push_back(ms); }
+class RecordingSleeper final : public Sleeper {
+public:
+    void sleep(int ms) override { sleeps().push_back(ms); }
+};
 
 inline KeyState keysDown(std::initializer_list<int> codes) {
     KeyState k;
@@ -65,27 +70,22 @@ inline KeyState keysDown(std::initializer_list<int> codes) {
     return k;
 }
 
-// The next `count` draws of this thread's generator, without consuming them.
-inline std::vector<int> upcomingDraws(int count) {
-    const uint32_t saved = randomState();
+// The next `count` draws of a generator, without consuming them.
+inline std::vector<int> upcomingDraws(Random random, int count) {
     std::vector<int> draws;
-    for (int i = 0; i < count; ++i) draws.push_back(drawRandom());
-    setRandomState(saved);
+    for (int i = 0; i < count; ++i) draws.push_back(random.draw());
     return draws;
 }
 
 // Number of draws taken between two generator states (searches up to `limit`).
 inline int drawsBetween(uint32_t from, uint32_t to, int limit = 100000) {
-    const uint32_t saved = randomState();
-    setRandomState(from);
+    Random random(from);
     int n = 0;
-    while (randomState() != to && n < limit) {
-        drawRandom();
+    while (random.state() != to && n < limit) {
+        random.draw();
         ++n;
     }
-    const bool found = randomState() == to;
-    setRandomState(saved);
-    return found ? n : -1;
+    return random.state() == to ? n : -1;
 }
 
 // Reference terrain: the kinds of all 1200 cells for a pattern whose time,

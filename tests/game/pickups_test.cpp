@@ -11,10 +11,10 @@ namespace {
 using test::makeWorld;
 
 // Seeds the generator so that its next draw is (or is not) a multiple of 16.
-void seedFirstDrawMultipleOf16(bool multiple) {
+void seedFirstDrawMultipleOf16(World& w, bool multiple) {
     for (uint32_t seed = 1;; ++seed) {
-        seedRandom(seed);
-        if ((test::upcomingDraws(1)[0] % 16 == 0) == multiple) return;
+        w.mainRandom.seed(seed);
+        if ((test::upcomingDraws(w.mainRandom, 1)[0] % 16 == 0) == multiple) return;
     }
 }
 
@@ -32,24 +32,24 @@ std::unique_ptr<World> field(int kind, int x = 0, int y = 232) {
 void place(World& w, int slot, int column, int row) { w.pickups[static_cast<std::size_t>(slot)] = Pickup{true, column, row}; }
 
 int drawsTakenBy(void (*operation)(World&), World& w) {
-    const uint32_t before = randomState();
+    const uint32_t before = w.mainRandom.state();
     operation(w);
-    return test::drawsBetween(before, randomState());
+    return test::drawsBetween(before, w.mainRandom.state());
 }
 
 TEST(SpawnPickup, OneFrameInSixteenTheFirstFreeSlotThatHitsAHazardGetsThePickup) {
-    seedFirstDrawMultipleOf16(true);
     auto w = field(2);
+    seedFirstDrawMultipleOf16(*w, true);
     for (int s = 0; s < 3; ++s) place(*w, s, 1, 1);
-    auto d = test::upcomingDraws(3);
+    auto d = test::upcomingDraws(w->mainRandom, 3);
     EXPECT_EQ(drawsTakenBy(spawnPickup, *w), 3);
     EXPECT_TRUE(w->pickups[3].active);
     EXPECT_EQ(w->pickups[3].column, d[1] % 40);
     EXPECT_EQ(w->pickups[3].row, d[2] % 30);
     EXPECT_FALSE(w->pickups[4].active);
 
-    seedFirstDrawMultipleOf16(false);  // otherwise only the first draw is taken ...
-    w = field(2);
+    w = field(2);  // otherwise only the first draw is taken ...
+    seedFirstDrawMultipleOf16(*w, false);
     EXPECT_EQ(drawsTakenBy(spawnPickup, *w), 1);
     EXPECT_FALSE(w->pickups[0].active);
     w->scopeMode = true;  // ... except in scope mode, where every frame walks
@@ -57,10 +57,10 @@ TEST(SpawnPickup, OneFrameInSixteenTheFirstFreeSlotThatHitsAHazardGetsThePickup)
     EXPECT_TRUE(w->pickups[0].active);
 
     // A miss frees the slot again; the next free slot tries with the next two draws.
-    seedFirstDrawMultipleOf16(true);
     w = field(0);
+    seedFirstDrawMultipleOf16(*w, true);
     place(*w, 1, 5, 5);
-    d = test::upcomingDraws(5);
+    d = test::upcomingDraws(w->mainRandom, 5);
     ASSERT_NE((d[4] % 30) * 40 + d[3] % 40, (d[2] % 30) * 40 + d[1] % 40);
     w->TerrainGrid[static_cast<std::size_t>((d[4] % 30) * 40 + d[3] % 40)] = 2;
     EXPECT_EQ(drawsTakenBy(spawnPickup, *w), 5);

@@ -98,17 +98,17 @@ TEST(Player, PositionIsClampedToTheScreen) {
 }
 
 TEST(Player, EnergyAndTheHazardBuzzFollowTheKindUnderThePlayer) {
-    seedRandom(4242);
     const int energyAfter[3] = {61, 60, 59};
     for (int kind = 0; kind < 3; ++kind)
         for (int repeat = 0; repeat < 4; ++repeat) {
             auto w = playerOn(kind);
             w->voices[6].amplitude = 0.25f;
-            const int r = test::upcomingDraws(1)[0];
-            const uint32_t before = randomState();
+            w->mainRandom.seed(static_cast<uint32_t>(4242 + 7 * repeat));
+            const int r = test::upcomingDraws(w->mainRandom, 1)[0];
+            const uint32_t before = w->mainRandom.state();
             updatePlayer(*w, KeyState{});
             EXPECT_EQ(w->energy, energyAfter[kind]);
-            EXPECT_EQ(test::drawsBetween(before, randomState()), kind == 2 ? 1 : 0);
+            EXPECT_EQ(test::drawsBetween(before, w->mainRandom.state()), kind == 2 ? 1 : 0);
             const Voice& v = w->voices[6];
             EXPECT_EQ(v.amplitude, kind == 2 ? 0.25f : 0.0f) << kind;
             if (kind != 2) continue;
@@ -141,18 +141,18 @@ TEST(Player, RunningOutOfEnergyEndsTheGameInTheSameFrame) {
 }
 
 TEST(Player, PlacementAtStartLeavesTheHazardInTheFirstFrameOnly) {
-    seedRandom(99);
     auto w = playerOn(0, 156, 150, 0, 1);
+    w->mainRandom.seed(99);
     w->TerrainGrid[780] = 2;
-    const auto d = test::upcomingDraws(4);  // the first candidate is made a hazard too
+    const auto d = test::upcomingDraws(w->mainRandom, 4);  // the first candidate is made a hazard too
     const int x1 = (d[0] % 34) * 8 + 24, y1 = (d[1] % 24) * 8 + 24, x2 = (d[2] % 34) * 8 + 24, y2 = (d[3] % 24) * 8 + 24;
     w->TerrainGrid[static_cast<std::size_t>(playerCellOf(x1, y1))] = 2;
     ASSERT_NE(w->TerrainGrid[static_cast<std::size_t>(playerCellOf(x2, y2))], 2);
-    const uint32_t before = randomState();
+    const uint32_t before = w->mainRandom.state();
     placePlayerAtStart(*w);
     EXPECT_EQ(w->playerX, x2);
     EXPECT_EQ(w->playerY, y2);
-    EXPECT_EQ(test::drawsBetween(before, randomState()), 4);
+    EXPECT_EQ(test::drawsBetween(before, w->mainRandom.state()), 4);
 
     auto moved = playerOn(0, 156, 150, 0, 1);  // the first test uses the cell of the frame's start
     moved->TerrainGrid[780] = 2;
@@ -162,9 +162,9 @@ TEST(Player, PlacementAtStartLeavesTheHazardInTheFirstFrameOnly) {
 
     for (int frame : {0, 2, 31}) {  // other frames, or a start off the hazard: nothing, no draw
         auto later = playerOn(frame == 0 ? 1 : 2, 156, 150, 0, frame == 0 ? 1 : frame);
-        const uint32_t s = randomState();
+        const uint32_t s = later->mainRandom.state();
         placePlayerAtStart(*later);
-        EXPECT_TRUE(later->playerX == 156 && later->playerY == 150 && randomState() == s) << frame;
+        EXPECT_TRUE(later->playerX == 156 && later->playerY == 150 && later->mainRandom.state() == s) << frame;
     }
 }
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <memory>
 
-#include "app/random.h"
-#include "app/world.h"
+#include "core/random.h"
+#include "core/world.h"
 #include "music/harmony.h"
 #include "music/patterns.h"
 
@@ -13,9 +13,10 @@ namespace vonkel {
 namespace {
 
 TEST(NotePeriodTable, EqualTemperedPeriodsAtTheInternalRate) {
+    Random random;
     auto world = std::make_unique<World>();
-    seedRandom(1);
-    resetSong(*world);
+    random.seed(1);
+    resetSong(*world, random);
     EXPECT_FLOAT_EQ(world->NotePeriodTable[0], 6414.5454f);
     EXPECT_FLOAT_EQ(world->NotePeriodTable[12], 3207.2727f);
     EXPECT_FLOAT_EQ(world->NotePeriodTable[24], 1603.6364f);
@@ -31,9 +32,10 @@ TEST(NotePeriodTable, EqualTemperedPeriodsAtTheInternalRate) {
 }
 
 TEST(ChordTable, ThreeTriadsWithUnusedSlotsZero) {
+    Random random;
     auto world = std::make_unique<World>();
     for (int q = 0; q < 3; ++q) world->chords.chordIntervals[q][4] = 9;
-    resetSong(*world);
+    resetSong(*world, random);
     const int rows[3][3] = {{0, 4, 7}, {0, 3, 7}, {0, 5, 7}};
     for (int q = 0; q < 3; ++q) {
         EXPECT_EQ(world->chords.chordSizes[q], 3);
@@ -43,14 +45,15 @@ TEST(ChordTable, ThreeTriadsWithUnusedSlotsZero) {
 }
 
 TEST(ResetSong, StartsANewSongAtItsFirstStep) {
+    Random random;
     auto world = std::make_unique<World>();
     for (uint32_t seed = 0; seed < 300; ++seed) {
         world->beatFlag = true;
         world->stepIndex = 17;
         world->barIndex = 2;
         world->chunkCounter = 30;
-        seedRandom(seed);
-        resetSong(*world);
+        random.seed(seed);
+        resetSong(*world, random);
         ASSERT_EQ(world->stepIndex, 0);
         ASSERT_EQ(world->barIndex, 0);
         ASSERT_EQ(world->chunkCounter, 0);
@@ -72,24 +75,25 @@ TEST(ResetSong, StartsANewSongAtItsFirstStep) {
 // (quality before root), one for the tempo, one for the bass style, then
 // exactly 24 for the drums.
 TEST(ResetSong, DrawOrderAfterTheMelody) {
+    Random random;
     auto world = std::make_unique<World>();
-    seedRandom(4711);
-    resetSong(*world);
-    const uint32_t end = randomState();
+    random.seed(4711);
+    resetSong(*world, random);
+    const uint32_t end = random.state();
 
     // Replay: find where the melody's draws end by running the same draws.
     auto probe = std::make_unique<World>();
-    seedRandom(4711);
-    makeMelodyPattern(*probe);
+    random.seed(4711);
+    makeMelodyPattern(*probe, random);
     int qualities[4], roots[4];
     for (int b = 0; b < 4; ++b) {
-        qualities[b] = drawRandom() % 3;
-        roots[b] = drawRandom() % 12;
+        qualities[b] = random.draw() % 3;
+        roots[b] = random.draw() % 12;
     }
-    const int tempo = drawRandom() % 11 + 37;
-    const bool offbeat = drawRandom() % 2 == 1;
-    for (int i = 0; i < 24; ++i) drawRandom();
-    EXPECT_EQ(randomState(), end);
+    const int tempo = random.draw() % 11 + 37;
+    const bool offbeat = random.draw() % 2 == 1;
+    for (int i = 0; i < 24; ++i) random.draw();
+    EXPECT_EQ(random.state(), end);
     for (int b = 0; b < 4; ++b) {
         EXPECT_EQ(world->barQualities[b], qualities[b]);
         EXPECT_EQ(world->barRoots[b], roots[b]);
@@ -99,12 +103,13 @@ TEST(ResetSong, DrawOrderAfterTheMelody) {
 }
 
 TEST(ResetSong, SameGeneratorStateSameSong) {
+    Random random;
     auto a = std::make_unique<World>();
     auto b = std::make_unique<World>();
-    seedRandom(99);
-    resetSong(*a);
-    seedRandom(99);
-    resetSong(*b);
+    random.seed(99);
+    resetSong(*a, random);
+    random.seed(99);
+    resetSong(*b, random);
     for (int i = 0; i < kPatternSteps; ++i) {
         EXPECT_EQ(a->melodyPattern[i], b->melodyPattern[i]);
         EXPECT_EQ(a->drumPattern[i], b->drumPattern[i]);

@@ -3,27 +3,22 @@
 
 #include <memory>
 
-#include "app/random.h"
-#include "app/world.h"
+#include "core/random.h"
+#include "core/world.h"
 #include "music/patterns.h"
 
 namespace vonkel {
 namespace {
 
-uint32_t stateAfterDraws(uint32_t state, int draws) {
-    setRandomState(state);
-    for (int i = 0; i < draws; ++i) drawRandom();
-    return randomState();
-}
-
 TEST(DrumPattern, ShapeAndExactlyTwentyFourDraws) {
+    Random random;
     auto world = std::make_unique<World>();
     int noiseOnBeat = 0, kickBetween = 0, noiseBetween = 0;
     for (uint32_t seed = 0; seed < 2000; ++seed) {
-        seedRandom(seed * 7919u);
-        const uint32_t start = randomState();
-        makeDrumPattern(*world);
-        ASSERT_EQ(randomState(), stateAfterDraws(start, 24));
+        random.seed(seed * 7919u);
+        const uint32_t start = random.state();
+        makeDrumPattern(*world, random);
+        ASSERT_EQ(random.state(), Random::stateAfter(start, 24));
         for (int i = 0; i < kPatternSteps; ++i) {
             const int e = world->drumPattern[i];
             ASSERT_GE(e, 0);
@@ -48,26 +43,28 @@ TEST(DrumPattern, ShapeAndExactlyTwentyFourDraws) {
 }
 
 TEST(DrumPattern, DrawsAreTakenNoiseBeforeKickBetweenBeats) {
+    Random random;
     // Steps 0 and 2 take draws 1 (beat noise), 2 (noise), 3 (kick).
     auto world = std::make_unique<World>();
     for (uint32_t seed = 0; seed < 500; ++seed) {
-        seedRandom(seed);
-        const int d1 = drawRandom(), d2 = drawRandom(), d3 = drawRandom();
-        seedRandom(seed);
-        makeDrumPattern(*world);
+        random.seed(seed);
+        const int d1 = random.draw(), d2 = random.draw(), d3 = random.draw();
+        random.seed(seed);
+        makeDrumPattern(*world, random);
         ASSERT_EQ(world->drumPattern[0], 1 | (d1 % 8 == 0 ? 2 : 0));
         ASSERT_EQ(world->drumPattern[2], (d2 % 6 != 0 ? 2 : 0) | (d3 % 6 == 0 ? 1 : 0));
     }
 }
 
 TEST(MelodyPattern, WalkOfChordPositions) {
+    Random random;
     auto world = std::make_unique<World>();
     int lengths[4] = {};
     for (uint32_t seed = 0; seed < 2000; ++seed) {
-        seedRandom(seed * 104729u);
-        const uint32_t start = randomState();
-        makeMelodyPattern(*world);
-        const uint32_t used = randomState();
+        random.seed(seed * 104729u);
+        const uint32_t start = random.state();
+        makeMelodyPattern(*world, random);
+        const uint32_t used = random.state();
         const int length = world->melodyLength;
         ASSERT_TRUE(length == 8 || length == 16 || length == 24 || length == 32);
         ++lengths[length / 8 - 1];
@@ -88,10 +85,10 @@ TEST(MelodyPattern, WalkOfChordPositions) {
         }
         // At most 98 draws: 1 + (3 per step at most + 8 beat resets) + 1.
         bool withinBound = false;
-        setRandomState(start);
+        random.seed(start);
         for (int n = 0; n <= 98 && !withinBound; ++n) {
-            withinBound = randomState() == used;
-            drawRandom();
+            withinBound = random.state() == used;
+            random.draw();
         }
         ASSERT_TRUE(withinBound);
     }
@@ -99,13 +96,14 @@ TEST(MelodyPattern, WalkOfChordPositions) {
 }
 
 TEST(MelodyPattern, FirstEntryFollowsTheStartDrawOrRests) {
+    Random random;
     auto world = std::make_unique<World>();
     for (uint32_t seed = 0; seed < 3000; ++seed) {
-        seedRandom(seed);
-        const int start = drawRandom() % 7 - 3;
-        const bool note = drawRandom() % 101 < 90;  // step 0 is a beat: the first test decides most
-        seedRandom(seed);
-        makeMelodyPattern(*world);
+        random.seed(seed);
+        const int start = random.draw() % 7 - 3;
+        const bool note = random.draw() % 101 < 90;  // step 0 is a beat: the first test decides most
+        random.seed(seed);
+        makeMelodyPattern(*world, random);
         if (note) {
             ASSERT_EQ(world->melodyPattern[0], start);  // a start of -1 stores a rest
         }
@@ -113,12 +111,13 @@ TEST(MelodyPattern, FirstEntryFollowsTheStartDrawOrRests) {
 }
 
 TEST(MelodyPattern, SameStateSamePattern) {
+    Random random;
     auto a = std::make_unique<World>();
     auto b = std::make_unique<World>();
-    seedRandom(31337);
-    makeMelodyPattern(*a);
-    seedRandom(31337);
-    makeMelodyPattern(*b);
+    random.seed(31337);
+    makeMelodyPattern(*a, random);
+    random.seed(31337);
+    makeMelodyPattern(*b, random);
     for (int i = 0; i < kPatternSteps; ++i) EXPECT_EQ(a->melodyPattern[i], b->melodyPattern[i]);
     EXPECT_EQ(a->melodyLength, b->melodyLength);
 }

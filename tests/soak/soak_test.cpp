@@ -11,10 +11,10 @@
 #include <random>
 #include <string>
 
-#include "app/keys.h"
-#include "app/rounding.h"
-#include "app/world.h"
-#include "tools/simulation.h"
+#include "core/keys.h"
+#include "core/rounding.h"
+#include "core/world.h"
+#include "lockstep/simulated_run.h"
 
 namespace vonkel {
 namespace {
@@ -115,7 +115,7 @@ void checkFrame(const World& w, int64_t frame) {
 // of the session is used or the player quits.
 void playSession(uint32_t seed, int64_t budget, SoakCounts& counts) {
     std::mt19937 rng(seed);
-    lab::SimulatedRun run(seed, seed * 2654435761u, [&](const lab::RenderedBlock& block) {
+    lockstep::SimulatedRun run(seed, seed * 2654435761u, [&](const lockstep::RenderedBlock& block) {
         ++counts.blocks;
         for (float s : block.samples)
             if (!std::isfinite(s)) ++counts.nonFiniteSamples;

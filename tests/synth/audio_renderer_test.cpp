@@ -4,8 +4,10 @@
 #include <memory>
 #include <vector>
 
-#include "app/random.h"
-#include "app/world.h"
+#include "core/random.h"
+#include "core/world.h"
+#include "game/new_game.h"
+#include "music/sequencer.h"
 #include "synth/audio_renderer.h"
 
 namespace vonkel {
@@ -13,14 +15,14 @@ namespace {
 
 std::unique_ptr<World> songWorld(uint32_t seed) {
     auto world = std::make_unique<World>();
-    seedRandom(seed);
+    world->mainRandom.seed(seed);
     newGame(*world);
     return world;
 }
 
 std::vector<float> renderBlock(World& world, int frames, uint32_t clock = 0) {
     std::vector<float> out(static_cast<size_t>(frames > 0 ? frames : 1), 7.0f);
-    renderAudioBlock(world, out.data(), frames, clock);
+    renderAudioBlock(world, out.data(), frames, clock, sequencerStep);
     return out;
 }
 
@@ -77,16 +79,38 @@ TEST(AudioBlock, PartialChunkIsSilentButRingedAndScaled) {
     EXPECT_NE(world->ScopeRing[41], 0.0f);
 }
 
-TEST(AudioBlock, EmptyBlockOnlyReseeds) {
+// A step that counts its calls and notes the state of the generator it was
+// handed the first time.
+int stepsTaken = 0;
+uint32_t firstStepGenerator = 0;
+void recordingStep(World& /*world*/, Random& audioRandom) {
+    if (stepsTaken++ == 0) firstStepGenerator = audioRandom.state();
+}
+
+TEST(AudioBlock, EmptyBlockChangesNothingAndEachBlockDrawsFromTheClock) {
     auto world = songWorld(5);
     const int counter = world->chunkCounter;
-    seedRandom(1);
-    renderBlock(*world, 0, 4242);
-    EXPECT_EQ(randomState(), 4242u);
+    const uint32_t mainState = world->mainRandom.state();
+    std::vector<float> out(512, 7.0f);
+    stepsTaken = 0;
+    renderAudioBlock(*world, out.data(), 0, 4242, recordingStep);
+    renderAudioBlock(*world, out.data(), -3, 17, recordingStep);
     EXPECT_EQ(world->chunkCounter, counter);
     EXPECT_EQ(world->scopeWriteIndex, 0);
-    renderBlock(*world, -3, 17);
-    EXPECT_EQ(randomState(), 17u);
+    EXPECT_EQ(out[0], 7.0f);
+    EXPECT_EQ(stepsTaken, 0);
+
+    // A step in the first chunk comes before any voice has drawn: its
+    // generator is the block's clock value, and the main one is untouched.
+    for (uint32_t clock : {4242u, 0xFFFFFFFFu}) {
+        world->chunksPerStep = 1;
+        world->chunkCounter = 0;
+        stepsTaken = 0;
+        renderAudioBlock(*world, out.data(), 512, clock, recordingStep);
+        EXPECT_EQ(stepsTaken, 4);
+        EXPECT_EQ(firstStepGenerator, clock);
+    }
+    EXPECT_EQ(world->mainRandom.state(), mainState);
 }
 
 TEST(AudioBlock, RingWrapsAfterPosition959) {

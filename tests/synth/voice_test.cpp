@@ -6,8 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "app/random.h"
-#include "app/world.h"
+#include "core/random.h"
+#include "core/world.h"
+#include "game/new_game.h"
 #include "synth/voice.h"
 
 namespace vonkel {
@@ -15,10 +16,13 @@ namespace {
 
 std::unique_ptr<World> makeWorld() { return std::make_unique<World>(); }
 
+// The audio generator that the noise voice draws from in these tests.
+Random noise;
+
 // Renders `frames` output frames (4 internal samples each) of one voice.
 std::vector<float> render(Voice& voice, int frames, bool isKick = false) {
     std::vector<float> out(static_cast<size_t>(frames), 0.0f);
-    renderVoice(voice, out.data(), frames, isKick);
+    renderVoice(voice, out.data(), frames, isKick, noise);
     return out;
 }
 
@@ -53,14 +57,12 @@ TEST(VoicePresets, EveryVoiceGetsItsToneEnvelopeAndShape) {
     world->voices[3].filterPos = 0.7f;
     world->voices[3].counter = 17;
     world->voices[5].highLevel = 0.5f;  // voices 5 and 7 keep their levels
-    seedRandom(1234);
-    const uint32_t before = randomState();
-    presetVoices(*world);
-    const uint32_t after = randomState();
-    seedRandom(before);
-    const int r1 = drawRandom();
-    const int r2 = drawRandom();
-    EXPECT_EQ(randomState(), after);  // exactly two draws
+    Random random(1234);
+    presetVoices(*world, random);
+    Random replay(1234);
+    const int r1 = replay.draw();
+    const int r2 = replay.draw();
+    EXPECT_EQ(replay.state(), random.state());  // exactly two draws
 
     const float cutoffs[8] = {0.02002f, 0.00502f, 0.00982f, 0.00182f, 0.02002f, 0.02002f, 0.00082f, 0.02002f};
     const double dampings[8] = {0.2002, 0.04568066, 0.1109973, 0.04584066, 0.07370889, 0.04528067, 0.01110334, 0.2002};
@@ -229,7 +231,7 @@ TEST(VoiceNoise, RawValuesAreMultiplesOfOneHundredFiftieth) {
     auto world = makeWorld();
     setUpRamp(*world, 5, 50.0f);
     world->voices[5].noise = true;
-    seedRandom(99);
+    noise.seed(99);
     bool sawNegative = false, sawPositive = false;
     for (int i = 0; i < 2000; ++i) {
         render(world->voices[5], 1);
@@ -296,17 +298,17 @@ namespace {
 // Eight voices in varied states: ramps, noise, the kick, envelopes running,
 // periods and tones that differ, some voices in the middle of a period.
 void setUpEnsemble(World& world, uint32_t seed) {
-    seedRandom(seed);
+    world.mainRandom.seed(seed);
     newGame(world);
     for (int k = 0; k < kVoiceCount; ++k) {
         Voice& v = world.voices[k];
-        v.period = 7.0f + static_cast<float>(drawRandom() % 3000) * 0.37f;
-        v.amplitude = 0.001f + static_cast<float>(drawRandom() % 100) * 0.002f;
-        v.attacking = drawRandom() % 2 == 0;
-        v.decaying = drawRandom() % 2 == 0;
-        v.counter = drawRandom() % 5;
-        setVoiceTone(world, k, static_cast<float>(drawRandom() % 100) / 99.0f, 0.5f,
-                     static_cast<float>(drawRandom() % 100) / 120.0f);
+        v.period = 7.0f + static_cast<float>(world.mainRandom.draw() % 3000) * 0.37f;
+        v.amplitude = 0.001f + static_cast<float>(world.mainRandom.draw() % 100) * 0.002f;
+        v.attacking = world.mainRandom.draw() % 2 == 0;
+        v.decaying = world.mainRandom.draw() % 2 == 0;
+        v.counter = world.mainRandom.draw() % 5;
+        setVoiceTone(world, k, static_cast<float>(world.mainRandom.draw() % 100) / 99.0f, 0.5f,
+                     static_cast<float>(world.mainRandom.draw() % 100) / 120.0f);
     }
 }
 
@@ -320,7 +322,7 @@ Rendered renderEnsemble(uint32_t seed, bool together, bool portable) {
     setUpEnsemble(*world, seed);
     detail::portableVoiceRendering = portable;
     Rendered r{std::vector<float>(128 * 6, 0.0f), {}};
-    seedRandom(seed + 1);  // the noise voice's draws
+    noise.seed(seed + 1);  // the noise voice's draws
     for (int chunk = 0; chunk < 6; ++chunk) {
         float* out = r.out.data() + 128 * chunk;
         if (together) {
@@ -330,9 +332,9 @@ Rendered renderEnsemble(uint32_t seed, bool together, bool portable) {
                 voices[k] = &world->voices[k];
                 kick[k] = k == 3;
             }
-            renderVoices(voices, kick, kVoiceCount, out, 128);
+            renderVoices(voices, kick, kVoiceCount, out, 128, noise);
         } else {
-            for (int k = 0; k < kVoiceCount; ++k) renderVoice(world->voices[k], out, 128, k == 3);
+            for (int k = 0; k < kVoiceCount; ++k) renderVoice(world->voices[k], out, 128, k == 3, noise);
         }
     }
     detail::portableVoiceRendering = false;

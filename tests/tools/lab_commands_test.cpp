@@ -8,13 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "app/random.h"
-#include "app/world.h"
+#include "core/random.h"
+#include "core/world.h"
 #include "game/frame_update.h"
+#include "game/new_game.h"
+#include "lockstep/simulated_run.h"
+#include "music/sequencer.h"
 #include "lab_test_support.h"
 #include "synth/audio_renderer.h"
 #include "tools/fnv1a.h"
-#include "tools/simulation.h"
 
 namespace vonkel::lab {
 namespace {
@@ -38,6 +40,7 @@ std::vector<std::string> lines(const std::string& text) {
     return result;
 }
 
+using lockstep::SimulatedRun;
 using test::asInt;
 using test::Json;
 using test::TempDir;
@@ -160,10 +163,8 @@ TEST(LabTerrain, OrientationTurnsTilesButNotKinds) {
 // ---------------------------------------------------------------- song
 
 TEST(LabSong, PrintsTheSongStateOfANewGameOnOneLine) {
-    const uint32_t savedState = randomState();
     const LabResult r = lab({"song", "--seed", "777"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(randomState(), savedState);  // the caller's generator is left alone
     EXPECT_EQ(lab({"song", "--seed", "777"}).out, r.out);
     EXPECT_NE(lab({"song", "--seed", "778"}).out, r.out);
     ASSERT_EQ(lines(r.out).size(), 1u);
@@ -191,10 +192,9 @@ TEST(LabSong, PrintsTheSongStateOfANewGameOnOneLine) {
 
     // The same game made here directly.
     auto world = std::make_unique<World>();
-    seedRandom(777);
+    world->mainRandom.seed(777);
     newGame(*world);
-    const int nextDraw = peekRandom();
-    setRandomState(savedState);
+    const int nextDraw = world->mainRandom.peek();
 
     EXPECT_EQ(song["masterGain"].get<float>(), 0.2f);
     EXPECT_EQ(asInt(song["chunkCounter"]), 0);
@@ -220,12 +220,10 @@ TEST(LabSong, PrintsTheSongStateOfANewGameOnOneLine) {
 // ---------------------------------------------------------------- audio
 
 // The export, made here block by block with renderAudioBlock: the lead voice
-// sweeps every 16 ms, blocks start every 512/44100 s, and the audio thread's
-// generator never disturbs the main thread's.
+// sweeps every 16 ms and blocks start every 512/44100 s.
 std::vector<float> renderedDirectly(uint32_t seed, uint32_t clock, int64_t blocks) {
-    const uint32_t saved = randomState();
     auto world = std::make_unique<World>();
-    seedRandom(seed);
+    world->mainRandom.seed(seed);
     newGame(*world);
     std::vector<float> samples;
     std::vector<float> block(512);
@@ -233,15 +231,13 @@ std::vector<float> renderedDirectly(uint32_t seed, uint32_t clock, int64_t block
     for (int64_t frame = 0; k < blocks; ++frame) {
         const int64_t t = frame * 16;
         while (k < blocks && k * 512 * 1000 <= t * 44100) {
-            const uint32_t main = randomState();
-            renderAudioBlock(*world, block.data(), 512, clock + static_cast<uint32_t>(k * 512 * 1000 / 44100));
-            setRandomState(main);
+            renderAudioBlock(*world, block.data(), 512, clock + static_cast<uint32_t>(k * 512 * 1000 / 44100),
+                             sequencerStep);
             samples.insert(samples.end(), block.begin(), block.end());
             ++k;
         }
         sweepLeadVoice(*world);
     }
-    setRandomState(saved);
     return samples;
 }
 
@@ -401,32 +397,6 @@ TEST(LabPlay, DigestsTakeOneByteACellAndFourLittleEndianBytesAPixel) {
     bytes[2] = 0x11;
     pixels.addBytes(bytes);
     EXPECT_EQ(framebufferDigest(*world), pixels.value());
-}
-
-// ---------------------------------------------------------------- the two generators
-
-TEST(SimulatedRun, AudioBlocksNeverDisturbTheMainGenerator) {
-    // After newGame and many blocks, the main generator stands where newGame
-    // alone left it, and the caller's own generator is untouched.
-    const uint32_t saved = randomState();
-    std::vector<uint32_t> clocks;
-    SimulatedRun run(4242, 100, [&](const RenderedBlock& b) { clocks.push_back(b.clockMs); });
-    run.start();
-    for (int f = 0; f < 30; ++f) run.sweepFrame(std::nullopt);
-    EXPECT_EQ(randomState(), saved);
-
-    auto world = std::make_unique<World>();
-    seedRandom(4242);
-    newGame(*world);
-    const uint32_t afterNewGame = randomState();
-    setRandomState(saved);
-    EXPECT_EQ(run.mainRandomState(), afterNewGame);
-
-    // 30 frames reach 464 ms: blocks 0..39, clocks 100 + floor(B_k).
-    ASSERT_EQ(clocks.size(), 40u);
-    for (size_t k = 0; k < clocks.size(); ++k) {
-        EXPECT_EQ(clocks[k], 100u + static_cast<uint32_t>(k * 512000 / 44100));
-    }
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 
 #include <vector>
 
-#include "tools/simulation.h"
+#include "core/keys.h"
+#include "game/new_game.h"
+#include "lockstep/simulated_run.h"
 
-namespace vonkel::lab {
+namespace vonkel::lockstep {
 namespace {
 
 // Renders (on paper) the due blocks of the current frame and returns them.
@@ -19,16 +21,18 @@ std::vector<int64_t> takeDueBlocks(SimulatedClock& clock) {
 
 using Blocks = std::vector<int64_t>;
 
-// Plays frames of 16 ms, rendering the blocks due in each.
+// Plays frames of 16 ms (the game's 10 ms sleep and the wait for the rest),
+// rendering the blocks due in each.
 void playFrames(SimulatedClock& clock, int frames) {
     for (int frame = 0; frame < frames; ++frame) {
         takeDueBlocks(clock);
-        clock.frameEnded(false);
+        clock.sleep(10);
+        clock.frameEnded();
     }
 }
 
 struct Frame {
-    bool endedInScopeMode;
+    std::vector<int> sleeps;  // what the game slept in the frame
     int64_t nextStartMs;
     Blocks dueInNext;
 };
@@ -38,7 +42,8 @@ void expectFrames(const std::vector<Frame>& frames) {
     SimulatedClock clock;
     EXPECT_EQ(takeDueBlocks(clock), (Blocks{0}));
     for (const Frame& f : frames) {
-        clock.frameEnded(f.endedInScopeMode);
+        for (int ms : f.sleeps) clock.sleep(ms);
+        clock.frameEnded();
         EXPECT_EQ(clock.frameStartMs(), f.nextStartMs);
         EXPECT_EQ(takeDueBlocks(clock), f.dueInNext) << "frame at " << f.nextStartMs;
     }
@@ -47,10 +52,11 @@ void expectFrames(const std::vector<Frame>& frames) {
 
 // Block k starts at k x 11.6099773... ms: 0, 11.61, 23.22, 34.83, 46.44,
 // 58.05, 69.66, 81.27, 92.88, 104.49, 116.10 ...
-TEST(SimulatedClock, RendersTheBlocksThatStartedByEachFrameAndScopeFramesLast25Ms) {
-    expectFrames({{false, 16, {1}}, {false, 32, {2}}, {false, 48, {3, 4}}});
-    expectFrames({{false, 16, {1}}, {false, 32, {2}}, {true, 57, {3, 4}}, {true, 82, {5, 6, 7}},
-                  {true, 107, {8, 9}}, {false, 123, {10}}});
+TEST(SimulatedClock, RendersTheBlocksThatStartedByEachFrameAndAFrameLastsItsSleepsButAtLeast16Ms) {
+    expectFrames({{{10}, 16, {1}}, {{}, 32, {2}}, {{10}, 48, {3, 4}}});
+    expectFrames({{{10}, 16, {1}}, {{10}, 32, {2}}, {{15, 10}, 57, {3, 4}}, {{15, 10}, 82, {5, 6, 7}},
+                  {{15, 10}, 107, {8, 9}}, {{10}, 123, {10}}});
+    expectFrames({{{40}, 40, {1, 2, 3}}, {{16}, 56, {4}}, {{-5}, 72, {5, 6}}});  // a negative sleep costs nothing
 }
 
 TEST(SimulatedClock, ComparesBlockStartsExactly) {
@@ -104,7 +110,7 @@ TEST(SimulatedClock, ClockValueIsTheFloorOfTheBlockStartPlusTheBaseAndWraps) {
 
 TEST(SimulatedClock, StopsAtTheBlockLimit) {
     SimulatedClock clock;
-    for (int frame = 0; frame < 10; ++frame) clock.frameEnded(false);  // 160 ms: blocks 0..13 due
+    for (int frame = 0; frame < 10; ++frame) clock.frameEnded();  // 160 ms: blocks 0..13 due
     int64_t count = 0;
     while (const auto block = clock.nextDueBlock(5)) {
         EXPECT_EQ(*block, count);
@@ -116,5 +122,38 @@ TEST(SimulatedClock, StopsAtTheBlockLimit) {
     EXPECT_EQ(clock.nextDueBlock(), std::optional<int64_t>(5));
 }
 
+// The game's own sleeps set the pace: 16 ms in play, 25 ms in the scope view,
+// from the frame that opens it on.
+TEST(SimulatedRun, FramesLastWhatTheGameSleptAndBlocksKeepTheirClock) {
+    std::vector<uint32_t> clocks;
+    SimulatedRun run(4242, 100, [&](const RenderedBlock& b) { clocks.push_back(b.clockMs); });
+    run.start();
+    KeyState escape;
+    escape.press(ScanCode::Escape);
+    std::vector<int64_t> starts;
+    for (int f = 0; f < 6; ++f) {
+        starts.push_back(run.clock().frameStartMs());
+        ASSERT_TRUE(run.playFrame(f == 3 ? escape : KeyState{}));
+    }
+    EXPECT_EQ(starts, (std::vector<int64_t>{0, 16, 32, 48, 73, 98}));
+    EXPECT_EQ(run.clock().frameStartMs(), 123);
+    ASSERT_EQ(clocks.size(), 9u);  // blocks 0..8 started by 98 ms
+    for (size_t k = 0; k < clocks.size(); ++k) EXPECT_EQ(clocks[k], 100u + static_cast<uint32_t>(k * 512000 / 44100));
+}
+
+TEST(SimulatedRun, AudioBlocksNeverDisturbTheMainGenerator) {
+    // After newGame and many blocks, the main generator stands where newGame
+    // alone left it.
+    SimulatedRun run(4242, 100);
+    run.start();
+    for (int f = 0; f < 30; ++f) run.sweepFrame(std::nullopt);
+    EXPECT_EQ(run.clock().blocksRendered(), 40);  // 30 frames reach 464 ms: blocks 0..39
+
+    auto world = std::make_unique<World>();
+    world->mainRandom.seed(4242);
+    newGame(*world);
+    EXPECT_EQ(run.world().mainRandom.state(), world->mainRandom.state());
+}
+
 }  // namespace
-}  // namespace vonkel::lab
+}  // namespace vonkel::lockstep

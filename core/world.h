@@ -6,8 +6,9 @@
 #include <atomic>
 #include <cstdint>
 
-#include "app/relaxed.h"
-#include "synth/voice.h"
+#include "core/relaxed.h"
+#include "core/random.h"
+#include "core/voice_record.h"
 
 namespace vonkel {
 
@@ -24,6 +25,13 @@ constexpr int kScopePositions = 960;
 constexpr int kNoteCount = 120;
 constexpr int kChordQualities = 3;
 constexpr int kPatternSteps = 32;
+
+// The kinds of terrain cell held in TerrainGrid.
+namespace TerrainKind {
+constexpr int Calm = 0;     // restores energy
+constexpr int Neutral = 1;  // leaves energy alone
+constexpr int Hazard = 2;   // drains energy with a buzz; pickups appear here
+}  // namespace TerrainKind
 
 struct Pickup {
     bool active = false;
@@ -88,6 +96,10 @@ struct World {
     int32_t playerCell = 0;
     std::array<Pickup, kPickupSlots> pickups{};
 
+    // The main generator (main thread only): seeded by the host at start-up,
+    // drawn by the game and by every newGame.
+    Random mainRandom;
+
     // Frame update and modes (main thread only).
     int32_t frameCounter = 0;
     int32_t gameOverCounter = 0;
@@ -98,8 +110,5 @@ struct World {
     std::array<uint32_t, kScreenWidth * kScreenHeight> Framebuffer{};
     std::array<uint32_t, kOutputWidth * kOutputHeight> OutputBuffer{};
 };
-
-// A new game with a new song (main thread). See app/new_game.cpp.
-void newGame(World& world);
 
 }  // namespace vonkel

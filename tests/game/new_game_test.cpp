@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "game/game_test_support.h"
+#include "game/new_game.h"
 #include "music/harmony.h"
 
 namespace vonkel {
@@ -35,7 +36,7 @@ TEST(NewGame, LeavesTheStartValuesWhateverCameBefore) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto w = messyWorld(c.gameOverCounter, c.scopeMode);
-        seedRandom(31337);
+        w->mainRandom.seed(31337);
         newGame(*w);
         EXPECT_TRUE(w->playerX == 156 && w->playerY == 150 && w->playerDirection == 0);
         EXPECT_TRUE(w->energy == 120 && w->boostFuel == 0 && w->score == 0);
@@ -65,8 +66,8 @@ TEST(NewGame, LeavesTheStartValuesWhateverCameBefore) {
 TEST(NewGame, FirstFourDrawsGiveTerrainTimeVoiceZeroSlopesAndSweepTime) {
     for (uint32_t seed = 1; seed <= 40; ++seed) {
         auto w = makeWorld();
-        seedRandom(seed);
-        const auto d = test::upcomingDraws(4);
+        w->mainRandom.seed(seed);
+        const auto d = test::upcomingDraws(w->mainRandom, 4);
         newGame(*w);
         EXPECT_EQ(w->terrainTime, static_cast<float>((d[0] % 1001) * test::c32(0.1f))) << "seed " << seed;
         EXPECT_FLOAT_EQ(w->voices[0].highSlope, static_cast<float>(-test::c32(0.1f) * (d[1] % 11))) << "seed " << seed;
@@ -87,23 +88,21 @@ std::vector<double> song(const World& w) {
 TEST(NewGame, SameGeneratorStateGivesTheSameGameAndTheSongTakesTheLastDraws) {
     auto first = makeWorld();
     auto second = messyWorld(80, true);
-    seedRandom(777);
-    const uint32_t start = randomState();
+    first->mainRandom.seed(777);
     newGame(*first);
-    const uint32_t end = randomState();
-    setRandomState(start);
+    const uint32_t end = first->mainRandom.state();
+    second->mainRandom.seed(777);
     newGame(*second);
-    EXPECT_EQ(randomState(), end);
+    EXPECT_EQ(second->mainRandom.state(), end);
     EXPECT_TRUE(first->terrainTime == second->terrainTime && first->animTime == second->animTime);
     EXPECT_TRUE(first->voices[0].highSlope == second->voices[0].highSlope && first->voices[0].lowSlope == second->voices[0].lowSlope);
     EXPECT_EQ(song(*first), song(*second));
 
     // After the draws for terrain, voice 0 and the sweep, the rest belong to the song.
     auto replay = makeWorld();
-    setRandomState(start);
-    for (int i = 0; i < 4; ++i) drawRandom();
-    resetSong(*replay);
-    EXPECT_EQ(randomState(), end);
+    Random random(Random::stateAfter(777, 4));
+    resetSong(*replay, random);
+    EXPECT_EQ(random.state(), end);
     EXPECT_EQ(song(*replay), song(*first));
     EXPECT_FLOAT_EQ(first->NotePeriodTable[80], 63.139225f);  // the chime's note
 }

@@ -1,32 +1,32 @@
 #pragma once
-// A headless stand-in for the game's two threads on one simulated clock.
+// Both of the game's threads on one thread and one simulated clock, for the
+// hosts that have a single thread: vonkel-lab and the web page.
 //
 // Audio block k (512 frames) starts at B_k = k x 512 x 1000 / 44100 ms and is
 // rendered with the millisecond clock value C + floor(B_k) (32 bits, wrapping).
-// Frame f starts at F_f: F_0 = 0, then +25 ms after a frame that ends in scope
-// mode and +16 ms after any other. Before frame f polls the keys, every block
-// not yet rendered with B_k <= F_f is rendered, in order. The game starts at
-// 0 ms, before block 0.
+// Frame f starts at F_f: F_0 = 0, and a frame lasts as long as the game slept
+// in it, but at least kMinFrameMs, as the desktop frame loop paces it (16 ms
+// in play, 15 + 10 ms in the scope view). Before frame f polls the keys,
+// every block not yet rendered with B_k <= F_f is rendered, in order. The
+// game starts at 0 ms, before block 0.
 //
-// The main thread and the audio thread each have their own random generator
-// state; the run keeps both and swaps the calling thread's generator between
-// them, so the main thread's draws are exactly those of the real program.
+// The main generator lives in the World, as in the game; each block draws
+// from its own audio generator, seeded from its clock value.
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 
-#include "app/keys.h"
-#include "app/world.h"
+#include "core/keys.h"
+#include "core/world.h"
+#include "game/frame_update.h"
 
-namespace vonkel::lab {
+namespace vonkel::lockstep {
 
-constexpr int64_t kFramePeriodMs = 16;
-constexpr int64_t kScopeFramePeriodMs = 25;
-
-// The arithmetic of the simulated clock, without any World.
-class SimulatedClock {
+// The arithmetic of the simulated clock, without any World. The game's sleeps
+// during a frame are counted here instead of spent.
+class SimulatedClock final : public Sleeper {
 public:
     explicit SimulatedClock(uint32_t clockBaseMs = 0) : clockBase_(clockBaseMs) {}
 
@@ -43,17 +43,21 @@ public:
     void blockRendered() { ++nextBlock_; }
     int64_t blocksRendered() const { return nextBlock_; }
 
+    // The game sleeps: the current frame lasts that much longer.
+    void sleep(int milliseconds) override;
+
     int64_t frameIndex() const { return frame_; }
     int64_t frameStartMs() const { return frameStartMs_; }
-    // Ends the current frame; the next starts 25 ms later if this one ended
-    // in scope mode, else 16 ms later.
-    void frameEnded(bool scopeMode);
+    // Ends the current frame: the next starts when the sleeps of this one
+    // are over, and at least kMinFrameMs after it began.
+    void frameEnded();
 
 private:
     uint32_t clockBase_;
     int64_t nextBlock_ = 0;
     int64_t frame_ = 0;
     int64_t frameStartMs_ = 0;
+    int64_t sleptMs_ = 0;
 };
 
 // One block as handed to the sink: its index, the clock value it was rendered
@@ -65,7 +69,7 @@ struct RenderedBlock {
 };
 using BlockSink = std::function<void(const RenderedBlock&)>;
 
-// The World, both generators and the clock. Used by `audio` and `play`.
+// The World and the clock. Used by `audio` and `play` and by the web page.
 class SimulatedRun {
 public:
     SimulatedRun(uint32_t seed, uint32_t clockBaseMs, BlockSink sink = {});
@@ -81,21 +85,16 @@ public:
     // than `blockLimit` blocks in all. Returns how many it rendered.
     int64_t renderDueBlocks(std::optional<int64_t> blockLimit = std::nullopt);
 
-    // A whole frame of the game: due blocks, then updateFrame with `keys` and
-    // a sleep that costs nothing. Returns what updateFrame returned. The
-    // clock moves on to the next frame unless the game asked to quit.
+    // A whole frame of the game: due blocks, then updateFrame with `keys`,
+    // its sleeps counted on the simulated clock. Returns what updateFrame
+    // returned. The clock moves on to the next frame unless the game asked
+    // to quit.
     bool playFrame(const KeyState& keys);
 
     // A frame that only sweeps the lead voice (the `audio` export): due
     // blocks up to `blockLimit`, then sweepLeadVoice, then the next frame,
-    // 16 ms later.
+    // kMinFrameMs later.
     void sweepFrame(std::optional<int64_t> blockLimit);
-
-    // Runs `body` with the main thread's generator in place.
-    void onMainThread(const std::function<void()>& body);
-
-    uint32_t mainRandomState() const { return mainState_; }
-    uint32_t audioRandomState() const { return audioState_; }
 
 private:
     void renderBlock(int64_t index);
@@ -104,9 +103,7 @@ private:
     SimulatedClock clock_;
     BlockSink sink_;
     uint32_t seed_;
-    uint32_t mainState_ = 0;
-    uint32_t audioState_ = 0;
     std::unique_ptr<float[]> block_;
 };
 
-}  // namespace vonkel::lab
+}  // namespace vonkel::lockstep

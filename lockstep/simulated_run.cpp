@@ -1,32 +1,15 @@
-#include "tools/simulation.h"
+#include "lockstep/simulated_run.h"
 
-#include "app/random.h"
-#include "game/frame_update.h"
+#include <algorithm>
+
+#include "game/new_game.h"
+#include "music/sequencer.h"
 #include "synth/audio_renderer.h"
 
-namespace vonkel::lab {
+namespace vonkel::lockstep {
 namespace {
 
 constexpr int64_t kBlockNumeratorMs = int64_t{kBlockFrames} * 1000;  // B_k = k x this / rate
-
-void noSleep(int) {}
-
-// Puts a generator state in place for the lifetime of the guard and hands the
-// state it leaves behind back to its owner.
-class GeneratorSwap {
-public:
-    explicit GeneratorSwap(uint32_t& owned) : owned_(owned), saved_(randomState()) { setRandomState(owned_); }
-    ~GeneratorSwap() {
-        owned_ = randomState();
-        setRandomState(saved_);
-    }
-    GeneratorSwap(const GeneratorSwap&) = delete;
-    GeneratorSwap& operator=(const GeneratorSwap&) = delete;
-
-private:
-    uint32_t& owned_;
-    uint32_t saved_;
-};
 
 }  // namespace
 
@@ -46,8 +29,11 @@ std::optional<int64_t> SimulatedClock::nextDueBlock(std::optional<int64_t> block
     return nextBlock_;
 }
 
-void SimulatedClock::frameEnded(bool scopeMode) {
-    frameStartMs_ += scopeMode ? kScopeFramePeriodMs : kFramePeriodMs;
+void SimulatedClock::sleep(int milliseconds) { sleptMs_ += std::max(milliseconds, 0); }
+
+void SimulatedClock::frameEnded() {
+    frameStartMs_ += std::max<int64_t>(kMinFrameMs, sleptMs_);
+    sleptMs_ = 0;
     ++frame_;
 }
 
@@ -58,24 +44,14 @@ SimulatedRun::SimulatedRun(uint32_t seed, uint32_t clockBaseMs, BlockSink sink)
       seed_(seed),
       block_(std::make_unique<float[]>(kBlockFrames)) {}
 
-void SimulatedRun::onMainThread(const std::function<void()>& body) {
-    GeneratorSwap swap(mainState_);
-    body();
-}
-
 void SimulatedRun::start() {
-    onMainThread([&] {
-        seedRandom(seed_);
-        newGame(*world_);
-    });
+    world_->mainRandom.seed(seed_);
+    newGame(*world_);
 }
 
 void SimulatedRun::renderBlock(int64_t index) {
     const uint32_t clockMs = clock_.blockClockMs(index);
-    {
-        GeneratorSwap swap(audioState_);
-        renderAudioBlock(*world_, block_.get(), kBlockFrames, clockMs);
-    }
+    renderAudioBlock(*world_, block_.get(), kBlockFrames, clockMs, sequencerStep);
     clock_.blockRendered();
     if (sink_) sink_(RenderedBlock{index, clockMs, std::span<const float>(block_.get(), kBlockFrames)});
 }
@@ -91,16 +67,15 @@ int64_t SimulatedRun::renderDueBlocks(std::optional<int64_t> blockLimit) {
 
 bool SimulatedRun::playFrame(const KeyState& keys) {
     renderDueBlocks();
-    bool goOn = true;
-    onMainThread([&] { goOn = updateFrame(*world_, keys, &noSleep); });
-    if (goOn) clock_.frameEnded(world_->scopeMode);
+    const bool goOn = updateFrame(*world_, keys, clock_);
+    if (goOn) clock_.frameEnded();
     return goOn;
 }
 
 void SimulatedRun::sweepFrame(std::optional<int64_t> blockLimit) {
     renderDueBlocks(blockLimit);
-    onMainThread([&] { sweepLeadVoice(*world_); });
-    clock_.frameEnded(false);
+    sweepLeadVoice(*world_);
+    clock_.frameEnded();
 }
 
-}  // namespace vonkel::lab
+}  // namespace vonkel::lockstep

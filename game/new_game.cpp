@@ -1,10 +1,13 @@
+#include "game/new_game.h"
+
 #include <atomic>
 #include <thread>
 
-#include "app/random.h"
-#include "app/rounding.h"
-#include "app/world.h"
+#include "core/random.h"
+#include "core/rounding.h"
+#include "core/world.h"
 #include "music/harmony.h"
+#include "synth/voice.h"
 
 namespace vonkel {
 namespace {
@@ -38,7 +41,7 @@ void newGame(World& world) {
     world.boostFuel = 0;
     world.score = 0;
     world.gameOverCounter = 0;
-    const int n = drawRandom() % 1001;
+    const int n = world.mainRandom.draw() % 1001;
     world.TerrainGrid.fill(0);
     world.columnPhase = 0.0f;
     world.rowPhase = 0.0f;
@@ -46,10 +49,10 @@ void newGame(World& world) {
     for (Pickup& pickup : world.pickups) pickup.active = false;  // column and row stay as they were
     world.terrainSpeed = 0.0003f;
     world.frameCounter = 0;
-    presetVoices(world);
-    const int m = drawRandom() % 1001;
+    presetVoices(world, world.mainRandom);
+    const int m = world.mainRandom.draw() % 1001;
     world.animTime = static_cast<float>(m * f32(0.01f));
-    resetSong(world);
+    resetSong(world, world.mainRandom);
     world.masterGain = 0.2f;
 }
 
