@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "tools/fnv1a.h"
 
 namespace vonkel::lab {
 

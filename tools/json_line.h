@@ -37,4 +37,7 @@ private:
 // A JSON string literal with the needed escapes.
 std::string quoteJson(std::string_view text);
 
+// Sixteen lowercase hex digits.
+std::string toHex16(uint64_t value);
+
 }  // namespace vonkel::lab

@@ -19,8 +19,8 @@
 #include "game/framebuffer.h"
 #include "game/new_game.h"
 #include "game/terrain.h"
+#include "lockstep/digests.h"
 #include "lockstep/simulated_run.h"
-#include "tools/fnv1a.h"
 #include "tools/json_line.h"
 #include "tools/keys_script.h"
 #include "tools/output_file.h"
@@ -31,6 +31,8 @@ namespace vonkel::lab {
 namespace {
 
 using lockstep::BlockSink;
+using lockstep::framebufferDigest;
+using lockstep::gridDigest;
 using lockstep::RenderedBlock;
 using lockstep::SimulatedRun;
 
@@ -273,18 +275,6 @@ std::string readWholeFile(const std::string& path, std::string& contents) {
     if (in.bad()) return "cannot read '" + path + "'";
     contents = std::move(buffer).str();
     return {};
-}
-
-uint64_t gridDigest(const World& world) {
-    Fnv1a64 hash;
-    for (int32_t kind : world.TerrainGrid) hash.addByte(static_cast<uint8_t>(kind));
-    return hash.value();
-}
-
-uint64_t framebufferDigest(const World& world) {
-    Fnv1a64 hash;
-    for (uint32_t pixel : world.Framebuffer) hash.addU32LittleEndian(pixel);
-    return hash.value();
 }
 
 std::string songJson(const World& world, int nextDraw) {

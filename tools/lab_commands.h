@@ -31,8 +31,6 @@ std::string terrainText(const World& world);
 
 // FNV-1a 64 of the 1200 cell kinds (one byte each) and of the 76800
 // Framebuffer pixels (4 bytes each, little-endian).
-uint64_t gridDigest(const World& world);
-uint64_t framebufferDigest(const World& world);
 
 // Reads a whole file. Returns an empty string or a message.
 std::string readWholeFile(const std::string& path, std::string& contents);

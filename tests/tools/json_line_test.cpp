@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "lab_test_support.h"
-#include "tools/fnv1a.h"
+#include "lockstep/digests.h"
 
 namespace vonkel::lab {
 namespace {
+
+using lockstep::Fnv1a64;
 
 uint64_t fnvOf(const std::string& text) {
     Fnv1a64 hash;

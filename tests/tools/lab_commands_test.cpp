@@ -12,11 +12,11 @@
 #include "core/world.h"
 #include "game/frame_update.h"
 #include "game/new_game.h"
+#include "lockstep/digests.h"
 #include "lockstep/simulated_run.h"
 #include "music/sequencer.h"
 #include "lab_test_support.h"
 #include "synth/audio_renderer.h"
-#include "tools/fnv1a.h"
 
 namespace vonkel::lab {
 namespace {
@@ -40,6 +40,9 @@ std::vector<std::string> lines(const std::string& text) {
     return result;
 }
 
+using lockstep::Fnv1a64;
+using lockstep::framebufferDigest;
+using lockstep::gridDigest;
 using lockstep::SimulatedRun;
 using test::asInt;
 using test::Json;

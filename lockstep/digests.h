@@ -1,12 +1,14 @@
 #pragma once
-// FNV-1a, 64-bit: a short, stable digest for the trace of a run, so that two
-// runs can be compared line by line without storing whole pictures.
+// FNV-1a, 64-bit: a short, stable digest of the terrain and the picture of a
+// frame, so that two runs (two hosts, two builds) can be compared frame by
+// frame without storing whole pictures.
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <string>
 
-namespace vonkel::lab {
+#include "core/world.h"
+
+namespace vonkel::lockstep {
 
 class Fnv1a64 {
 public:
@@ -33,7 +35,18 @@ private:
     uint64_t hash_ = kOffsetBasis;
 };
 
-// Sixteen lowercase hex digits.
-std::string toHex16(uint64_t value);
+// The 1200 cell kinds, one byte each, row by row.
+inline uint64_t gridDigest(const World& world) {
+    Fnv1a64 hash;
+    for (int32_t kind : world.TerrainGrid) hash.addByte(static_cast<uint8_t>(kind));
+    return hash.value();
+}
 
-}  // namespace vonkel::lab
+// The 320 x 240 pixels, four bytes each, least significant first.
+inline uint64_t framebufferDigest(const World& world) {
+    Fnv1a64 hash;
+    for (uint32_t pixel : world.Framebuffer) hash.addU32LittleEndian(pixel);
+    return hash.value();
+}
+
+}  // namespace vonkel::lockstep
