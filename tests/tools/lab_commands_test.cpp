@@ -17,6 +17,7 @@
 #include "music/sequencer.h"
 #include "lab_test_support.h"
 #include "synth/audio_renderer.h"
+#include "tools/json_line.h"
 
 namespace vonkel::lab {
 namespace {
