@@ -33,7 +33,7 @@ KeyState readKeys(Keyboard* keyboard, Gamepads* gamepads) {
     }
     if (gamepads != nullptr) {
         gamepads->poll();
-        if (keyboard != nullptr && keyboard->hasFocus()) pressPadKeys(keys, gamepads->state());
+        pressPadKeys(keys, gamepads->state(), keyboard != nullptr && keyboard->hasFocus());
     }
     return keys;
 }

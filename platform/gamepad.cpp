@@ -34,7 +34,8 @@ int furtherFromCentre(int first, int second) { return std::abs(second) > std::ab
 
 }  // namespace
 
-void pressPadKeys(KeyState& keys, const PadState& pad) {
+void pressPadKeys(KeyState& keys, const PadState& pad, bool hasFocus) {
+    if (!hasFocus) return;
     if (pad.up || pad.stickY < -kStickDeadZone) keys.press(ScanCode::Up);
     if (pad.down || pad.stickY > kStickDeadZone) keys.press(ScanCode::Down);
     if (pad.left || pad.stickX < -kStickDeadZone) keys.press(ScanCode::Left);

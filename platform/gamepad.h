@@ -3,7 +3,7 @@
 // plugged in before or during the game, acts on the game's keys. The d-pad
 // and the left stick (past a dead zone) are the arrow keys, A and B are Z,
 // Start is Escape. The state of all pads is merged into the frame's key
-// snapshot; the caller merges it only while the window has the focus.
+// snapshot only while the window has the focus.
 #include <array>
 #include <cstdint>
 
@@ -24,8 +24,9 @@ struct PadState {
 // a worn stick at rest does not steer.
 inline constexpr int kStickDeadZone = 8000;
 
-// Presses the game's keys that the pad's controls stand for.
-void pressPadKeys(KeyState& keys, const PadState& pad);
+// Presses the game's keys that the pad's controls stand for; none while the
+// window does not have the focus, so a pad in the background holds nothing.
+void pressPadKeys(KeyState& keys, const PadState& pad, bool hasFocus);
 
 // Merges two pads: buttons held on either; each stick axis the one
 // deflected further.
