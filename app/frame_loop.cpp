@@ -1,11 +1,16 @@
 #include "app/frame_loop.h"
 
+#include <cstdio>
+
+#include "app/command_line.h"
 #include "app/frame_pacing.h"
 #include "core/keys.h"
 #include "core/world.h"
 #include "game/frame_update.h"
 #include "game/framebuffer.h"
+#include "platform/audio_stream.h"
 #include "platform/clock.h"
+#include "platform/gamepad.h"
 #include "platform/keyboard.h"
 #include "platform/presenter.h"
 
@@ -18,20 +23,40 @@ public:
     void sleep(int milliseconds) override { sleepMilliseconds(milliseconds); }
 };
 
+// The frame's keys: the keyboard's snapshot with the pads' keys added while
+// the window has the focus.
+KeyState readKeys(Keyboard* keyboard, Gamepads* gamepads) {
+    KeyState keys{};
+    if (keyboard != nullptr) {
+        keyboard->poll();
+        keys = keyboard->state();
+    }
+    if (gamepads != nullptr) {
+        gamepads->poll();
+        pressPadKeys(keys, gamepads->state(), keyboard != nullptr && keyboard->hasFocus());
+    }
+    return keys;
+}
+
 }  // namespace
 
-void runFrameLoop(World& world, Keyboard* keyboard) {
-    static const KeyState noKeys{};
+void runFrameLoop(World& world, Keyboard* keyboard, Gamepads* gamepads, bool verbose) {
     WallClockSleeper sleeper;
+    uint32_t gamesReported = 0;
     for (;;) {
         const uint32_t frameStart = millisecondClock();
-        if (keyboard != nullptr) keyboard->poll();
-        const KeyState& keys = keyboard != nullptr ? keyboard->state() : noKeys;
+        if (verbose && world.gamesStarted != gamesReported) {
+            gamesReported = world.gamesStarted;
+            std::printf("%s\n", songLine(world.songNumber).c_str());
+            std::fflush(stdout);
+        }
+        const KeyState keys = readKeys(keyboard, gamepads);
 
         if (!updateFrame(world, keys, sleeper)) return;
         doubleFramebuffer(world, world.OutputBuffer.data());
         // A frame that cannot be shown is lost; the next one tries again.
         presentFrame(world.OutputBuffer.data());
+        if (takeMuteToggle()) setAudioMuted(!audioMuted());
 
         waitForFrameEnd(frameStart, millisecondClock, sleepMilliseconds, yieldTimeSlice);
     }

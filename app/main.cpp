@@ -1,16 +1,22 @@
-// The entry point: brings up the window, the audio stream and the keyboard,
-// starts the first game, runs the frame loop, and takes everything down again
-// in reverse order. Every way out ends with exit code 0, and the program
-// prints nothing of its own.
+// The entry point: reads the command line, brings up the window, the audio
+// stream, the keyboard and the pads, starts the first game, runs the frame
+// loop, and takes everything down again in reverse order. Quitting ends with
+// exit code 0; no usable display with 1 and one line on stderr; bad
+// arguments with 2.
 #include <unistd.h>
 
+#include <cstdio>
 #include <ctime>
 #include <new>
+#include <string>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/frame_loop.h"
 #include "core/world.h"
 #include "game/new_game.h"
 #include "platform/audio_stream.h"
+#include "platform/gamepad.h"
 #include "platform/keyboard.h"
 #include "platform/presenter.h"
 
@@ -23,23 +29,41 @@ alignas(vonkel::World) unsigned char worldStorage[sizeof(vonkel::World)];
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     using namespace vonkel;
-    World& world = *new (worldStorage) World;
+    const CommandLine commandLine = parseCommandLine(std::vector<std::string>(argv + (argc > 0), argv + argc));
+    if (commandLine.action == CommandLine::Action::PrintAndEnd) {
+        std::fputs(commandLine.text.c_str(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (commandLine.action == CommandLine::Action::Refuse) {
+        std::fputs(commandLine.text.c_str(), stderr);
+        return kExitUsage;
+    }
+    const GameOptions& options = commandLine.options;
 
-    world.mainRandom.seed(static_cast<uint32_t>(std::time(nullptr)));
+    World& world = *new (worldStorage) World;
+    world.mainRandom.seed(options.seed ? *options.seed : static_cast<uint32_t>(std::time(nullptr)));
 
     SDL_Window* window = nullptr;
-    if (!openPresenter("vonkel", kOutputWidth, kOutputHeight, &window)) return 0;
+    const PresenterOpening opening =
+        openPresenter("vonkel", kOutputWidth, kOutputHeight, &window, {options.zoom, options.fullscreen});
+    if (!opening) {
+        std::fprintf(stderr, "%s\n", opening.message.c_str());
+        return 1;
+    }
 
     // The stream runs before the first game: its first blocks render the
     // all-zero World, which is silent.
+    setAudioMuted(options.mute);
     startAudioStream(world);
     Keyboard* keyboard = new (std::nothrow) Keyboard(window);
+    Gamepads* gamepads = new (std::nothrow) Gamepads;
     newGame(world);
 
-    runFrameLoop(world, keyboard);
+    runFrameLoop(world, keyboard, gamepads, options.verbose);
 
+    delete gamepads;
     delete keyboard;
     stopAudioStream();
     closePresenter();

@@ -100,6 +100,13 @@ struct World {
     // drawn by the game and by every newGame.
     Random mainRandom;
 
+    // For the host only (main thread; nothing draws from or renders with
+    // these): the main generator's state at the start of the last newGame,
+    // which is the seed with which vonkel-lab composes the same song, and
+    // how many games have started.
+    uint32_t songNumber = 0;
+    uint32_t gamesStarted = 0;
+
     // Frame update and modes (main thread only).
     int32_t frameCounter = 0;
     int32_t gameOverCounter = 0;

@@ -32,6 +32,8 @@ private:
 }  // namespace
 
 void newGame(World& world) {
+    world.songNumber = world.mainRandom.state();
+    world.gamesStarted += 1;
     RestartSection section(world.restartGate);
 
     world.playerX = 156;

@@ -4,6 +4,8 @@
 #include <dlfcn.h>
 #include <portaudio.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <initializer_list>
 
@@ -21,14 +23,19 @@ constexpr double kSuggestedLatencySeconds = 0.075;
 
 PaStream* stream = nullptr;
 bool libraryStarted = false;
+std::atomic<bool> muted{false};
 
 // Runs on the audio library's thread. It renders straight into the output
 // buffer and never blocks, allocates or does I/O.
 int audioCallback(const void* /*input*/, void* output, unsigned long frameCount,
                   const PaStreamCallbackTimeInfo* /*timeInfo*/, PaStreamCallbackFlags /*statusFlags*/,
                   void* userData) {
-    renderAudioBlock(*static_cast<World*>(userData), static_cast<float*>(output), static_cast<int>(frameCount),
-                     millisecondClock(), sequencerStep);
+    auto* samples = static_cast<float*>(output);
+    renderAudioBlock(*static_cast<World*>(userData), samples, static_cast<int>(frameCount), millisecondClock(),
+                     sequencerStep);
+    // Muting silences only what leaves: the song, its clock and the scope
+    // ring go on exactly as they would be heard.
+    if (muted.load(std::memory_order_relaxed)) std::fill(samples, samples + frameCount * kChannels, 0.0f);
     return paContinue;
 }
 
@@ -51,6 +58,10 @@ void silenceJack() {
 }
 
 }  // namespace
+
+void setAudioMuted(bool silent) { muted.store(silent, std::memory_order_relaxed); }
+
+bool audioMuted() { return muted.load(std::memory_order_relaxed); }
 
 bool alsaConfigurationHasPcm() {
     snd_config_t* top = nullptr;

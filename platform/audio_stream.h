@@ -18,6 +18,11 @@ void startAudioStream(World& world);
 // when nothing was started.
 void stopAudioStream();
 
+// Mute: the callback renders every block as before and then replaces the
+// samples it hands to the device by silence. Any thread, at any time.
+void setAudioMuted(bool silent);
+bool audioMuted();
+
 // Whether the ALSA configuration defines any PCM at all. The audio library
 // aborts inside its initialisation when it finds none, so the stream is not
 // even tried then.

@@ -147,6 +147,11 @@ void snapshotKeys(KeyState& out, const uint8_t* hostKeys, int hostKeyCount, bool
         const int index = static_cast<int>(m.host);
         if (index < hostKeyCount && hostKeys[index] != 0) out.press(m.scanCode);
     }
+    // Alt+Enter is the fullscreen shortcut: the Enter of it must not also
+    // boost or start a game.
+    if (out.isKeyDown(scanCodeForHostKey(SDL_SCANCODE_LALT)) || out.isKeyDown(scanCodeForHostKey(SDL_SCANCODE_RALT))) {
+        out.bytes[ScanCode::Enter] = 0;
+    }
 }
 
 }  // namespace vonkel

@@ -24,7 +24,8 @@ int scanCodeForHostKey(SDL_Scancode host);
 
 // Fills `out` from SDL's keyboard state (hostKeyCount bytes, nonzero while a
 // key is down). Without keyboard focus, or without a host state, every key
-// reads as up.
+// reads as up. While an Alt key is down, Enter reads as up: Alt+Enter is a
+// window shortcut.
 void snapshotKeys(KeyState& out, const uint8_t* hostKeys, int hostKeyCount, bool hasFocus);
 
 }  // namespace vonkel

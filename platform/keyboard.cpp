@@ -15,12 +15,13 @@ Keyboard::~Keyboard() = default;
 void Keyboard::poll() {
     if (!available_) {
         state_.clear();
+        hasFocus_ = false;
         return;
     }
-    const bool hasFocus = (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) != 0;
+    hasFocus_ = (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) != 0;
     int hostKeyCount = 0;
     const Uint8* hostKeys = SDL_GetKeyboardState(&hostKeyCount);
-    snapshotKeys(state_, hostKeys, hostKeyCount, hasFocus);
+    snapshotKeys(state_, hostKeys, hostKeyCount, hasFocus_);
 }
 
 }  // namespace vonkel

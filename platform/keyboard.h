@@ -25,10 +25,13 @@ public:
 
     bool isKeyDown(int scanCode) const { return state_.isKeyDown(scanCode); }
     const KeyState& state() const { return state_; }
+    // Whether the window had the keyboard focus at the last poll.
+    bool hasFocus() const { return hasFocus_; }
 
 private:
     SDL_Window* window_;
     bool available_;
+    bool hasFocus_ = false;
     KeyState state_;
 };
 

@@ -4,7 +4,10 @@
 #include <glob.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 #include <initializer_list>
 
 namespace vonkel {
@@ -19,12 +22,16 @@ struct Presenter {
     int imageWidth = 0;
     int imageHeight = 0;
     bool videoStarted = false;
+    bool muteToggled = false;
 };
 
 Presenter presenter;
 
+bool isFullscreen() { return (SDL_GetWindowFlags(presenter.window) & SDL_WINDOW_FULLSCREEN) != 0; }
+
 void zoomWindow(int factor) {
     SDL_Window* window = presenter.window;
+    if (isFullscreen()) return;
     // A maximised window keeps its size until it is restored.
     if ((SDL_GetWindowFlags(window) & SDL_WINDOW_MAXIMIZED) != 0) SDL_RestoreWindow(window);
 
@@ -96,6 +103,24 @@ SDL_Renderer* createRenderer(SDL_Window* window) {
     _exit(0);
 }
 
+// A held key repeats: a zoom may repeat, a toggle must not flip back and forth.
+void handleShortcut(WindowShortcut shortcut, bool repeated) {
+    switch (shortcut) {
+        case WindowShortcut::Zoom1: zoomWindow(1); break;
+        case WindowShortcut::Zoom2: zoomWindow(2); break;
+        case WindowShortcut::Zoom4: zoomWindow(4); break;
+        case WindowShortcut::ToggleFullscreen:
+            // SDL keeps the windowed size and place and gives them back on leaving.
+            if (!repeated) SDL_SetWindowFullscreen(presenter.window, isFullscreen() ? Uint32{0} : Uint32{SDL_WINDOW_FULLSCREEN_DESKTOP});
+            break;
+        case WindowShortcut::ToggleMute:
+            if (!repeated) presenter.muteToggled = !presenter.muteToggled;
+            break;
+        case WindowShortcut::None:
+            break;
+    }
+}
+
 void handleEvent(const SDL_Event& event) {
     switch (event.type) {
         case SDL_QUIT:
@@ -103,11 +128,9 @@ void handleEvent(const SDL_Event& event) {
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_CLOSE) endOnCloseRequest();
             break;
-        case SDL_KEYDOWN: {
-            const int factor = zoomFactorForKey(event.key.keysym.scancode, event.key.keysym.mod);
-            if (factor != 0) zoomWindow(factor);
+        case SDL_KEYDOWN:
+            handleShortcut(shortcutForKey(event.key.keysym.scancode, event.key.keysym.mod), event.key.repeat != 0);
             break;
-        }
         default:
             break;
     }
@@ -124,37 +147,32 @@ RowConverter converterForPixelFormat(uint32_t sdlPixelFormat) {
     return chooseRowConverter(bitsPerPixel, red, green, blue);
 }
 
-int zoomFactorForKey(SDL_Scancode key, uint16_t modifiers) {
-    if ((modifiers & KMOD_CTRL) == 0 || (modifiers & (KMOD_ALT | KMOD_GUI)) != 0) return 0;
-    switch (key) {
-        case SDL_SCANCODE_1:
-        case SDL_SCANCODE_KP_1:
-            return 1;
-        case SDL_SCANCODE_2:
-        case SDL_SCANCODE_KP_2:
-            return 2;
-        case SDL_SCANCODE_4:
-        case SDL_SCANCODE_KP_4:
-            return 4;
-        default:
-            return 0;
-    }
+namespace {
+
+using Failure = PresenterOpening::Failure;
+
+PresenterOpening failed(Failure failure, std::string message) {
+    closePresenter();
+    return {failure, "vonkel: " + message};
 }
 
-WindowRect zoomedClientRect(int factor, int baseClientWidth, int baseClientHeight, WindowBorders borders,
-                            WindowRect display) {
-    const int outerWidth = factor * (baseClientWidth + borders.left + borders.right);
-    const int outerHeight = factor * (baseClientHeight + borders.top + borders.bottom);
-    const int outerX = display.x + ((display.width - outerWidth) >> 1);
-    const int outerY = display.y + ((display.height - outerHeight) >> 1);
-    return {outerX + borders.left, outerY + borders.top, outerWidth - borders.left - borders.right,
-            outerHeight - borders.top - borders.bottom};
+PresenterOpening noDisplay() {
+    return failed(Failure::NoDisplay, "no display (set DISPLAY or WAYLAND_DISPLAY; vonkel-lab runs headless)");
 }
 
-bool openPresenter(const char* title, int imageWidth, int imageHeight, SDL_Window** window) {
-    presenter.imageWidth = imageWidth;
-    presenter.imageHeight = imageHeight;
+PresenterOpening unsupportedFormat(Uint32 format) {
+    std::string name;
+    if (format != SDL_PIXELFORMAT_UNKNOWN) name = std::string(" ") + SDL_GetPixelFormatName(format);
+    return failed(Failure::PixelFormat, "unsupported display pixel format" + name +
+                                            " (use a display with 15, 16, 24 or 32 bits per pixel)");
+}
 
+PresenterOpening sdlFailure(const char* what) {
+    return failed(Failure::Other, std::string(what) + ": " + SDL_GetError());
+}
+
+// Starts SDL's video and refuses a driver that would show the window nowhere.
+PresenterOpening startVideo() {
     // The frame loop paces itself: no wait for the vertical retrace. The
     // image is scaled with nearest-neighbour sampling.
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
@@ -163,36 +181,57 @@ bool openPresenter(const char* title, int imageWidth, int imageHeight, SDL_Windo
     // transfer, not through OpenGL.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
 
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    const char* requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    const bool chosenByUser = requested != nullptr && requested[0] != '\0';
+    if (!chosenByUser) {
+        std::vector<std::string> drivers;
+        for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) drivers.emplace_back(SDL_GetVideoDriver(i));
+        const std::string list =
+            videoDriversToTry(drivers, waylandSocketNamed(getenv("WAYLAND_DISPLAY"), getenv("XDG_RUNTIME_DIR")));
+        if (!list.empty()) SDL_SetHint(SDL_HINT_VIDEODRIVER, list.c_str());
+    }
+
+    const bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (!chosenByUser) SDL_SetHint(SDL_HINT_VIDEODRIVER, nullptr);
+    if (!started) return noDisplay();
     presenter.videoStarted = true;
+    if (fellBackToHeadlessDriver(SDL_GetCurrentVideoDriver(), chosenByUser ? requested : nullptr)) return noDisplay();
+    // A display whose own format no converter takes: refused before any
+    // window appears.
+    SDL_DisplayMode mode{};
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.format != SDL_PIXELFORMAT_UNKNOWN &&
+        converterForPixelFormat(mode.format) == nullptr) {
+        return unsupportedFormat(mode.format);
+    }
+    return {};
+}
+
+}  // namespace
+
+PresenterOpening openPresenter(const char* title, int imageWidth, int imageHeight, SDL_Window** window,
+                               WindowStart start) {
+    presenter.imageWidth = imageWidth;
+    presenter.imageHeight = imageHeight;
+    presenter.muteToggled = false;
+    if (PresenterOpening video = startVideo(); !video) return video;
 
     // Created hidden and shown only once the renderer exists: a renderer may
     // replace the window to change its visual, and the desktop should see
     // only the final window.
-    presenter.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, imageWidth,
-                                        imageHeight, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
-    if (presenter.window == nullptr) {
-        closePresenter();
-        return false;
-    }
-    presenter.renderer = createRenderer(presenter.window);
-    if (presenter.renderer == nullptr) {
-        closePresenter();
-        return false;
-    }
-
+    const Uint32 flags =
+        SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN | (start.fullscreen ? Uint32{SDL_WINDOW_FULLSCREEN_DESKTOP} : Uint32{0});
+    presenter.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                        start.zoom * imageWidth, start.zoom * imageHeight, flags);
+    if (presenter.window == nullptr) return sdlFailure("cannot open the window");
     const Uint32 format = SDL_GetWindowPixelFormat(presenter.window);
     presenter.converter = converterForPixelFormat(format);
-    if (presenter.converter == nullptr) {
-        closePresenter();
-        return false;
-    }
+    if (presenter.converter == nullptr) return unsupportedFormat(format);
+    presenter.renderer = createRenderer(presenter.window);
+    if (presenter.renderer == nullptr) return sdlFailure("cannot draw into the window");
+
     presenter.texture =
         SDL_CreateTexture(presenter.renderer, format, SDL_TEXTUREACCESS_STREAMING, imageWidth, imageHeight);
-    if (presenter.texture == nullptr) {
-        closePresenter();
-        return false;
-    }
+    if (presenter.texture == nullptr) return sdlFailure("cannot draw into the window");
     // The image is opaque whatever the format's alpha bits hold.
     SDL_SetTextureBlendMode(presenter.texture, SDL_BLENDMODE_NONE);
     SDL_SetTextureScaleMode(presenter.texture, SDL_ScaleModeNearest);
@@ -203,7 +242,7 @@ bool openPresenter(const char* title, int imageWidth, int imageHeight, SDL_Windo
     SDL_DisableScreenSaver();
 
     *window = presenter.window;
-    return true;
+    return {};
 }
 
 bool presentFrame(const uint32_t* image) {
@@ -217,9 +256,26 @@ bool presentFrame(const uint32_t* image) {
     convertImage(presenter.converter, image, presenter.imageWidth, presenter.imageHeight, pixels, pitch);
     SDL_UnlockTexture(presenter.texture);
 
-    SDL_RenderCopy(presenter.renderer, presenter.texture, nullptr, nullptr);
+    if (isFullscreen()) {
+        // The picture keeps its shape between black bars.
+        int width = 0, height = 0;
+        SDL_GetRendererOutputSize(presenter.renderer, &width, &height);
+        const WindowRect r = letterboxRect(width, height, presenter.imageWidth, presenter.imageHeight);
+        const SDL_Rect target{r.x, r.y, r.width, r.height};
+        SDL_SetRenderDrawColor(presenter.renderer, 0, 0, 0, 255);
+        SDL_RenderClear(presenter.renderer);
+        SDL_RenderCopy(presenter.renderer, presenter.texture, nullptr, &target);
+    } else {
+        SDL_RenderCopy(presenter.renderer, presenter.texture, nullptr, nullptr);
+    }
     SDL_RenderPresent(presenter.renderer);
     return true;
+}
+
+bool takeMuteToggle() {
+    const bool toggled = presenter.muteToggled;
+    presenter.muteToggled = false;
+    return toggled;
 }
 
 void closePresenter() {

@@ -4,12 +4,16 @@
 // handles the window's events.
 //
 // Keyboard shortcuts of the window (they leave the game's keys, the arrows,
-// Z, Enter and Escape, alone):
-//   Ctrl+1  Zoom 1 x 1: the window's initial outer size
-//   Ctrl+2  Zoom 2 x 2: twice the initial outer size
-//   Ctrl+4  Zoom 4 x 4: four times the initial outer size
-// Each zoom centres the window on its display. The digits of the main
-// keyboard and of the keypad both work.
+// Z, Enter and Escape, alone; see platform/window_geometry.h):
+//   Ctrl+1  Zoom 1 x 1: the window's initial outer size at zoom 1
+//   Ctrl+2  Zoom 2 x 2: twice that
+//   Ctrl+4  Zoom 4 x 4: four times that
+//   F11, Alt+Enter  fullscreen on the window's display, and back
+//   M       a mute request, collected for the host (takeMuteToggle)
+// Each zoom centres the window on its display; in fullscreen the zoom keys
+// do nothing. The digits of the main keyboard and of the keypad both work.
+// In fullscreen the image keeps its shape, centred between black bars;
+// leaving fullscreen gives the window its size and place back.
 //
 // A close request (the window manager's close button, or SIGINT/SIGTERM)
 // closes the presenter and ends the process at once with exit code 0.
@@ -18,19 +22,38 @@
 #include <SDL_scancode.h>
 
 #include <cstdint>
+#include <string>
 
 #include "platform/row_converters.h"
+#include "platform/window_geometry.h"
 
 struct SDL_Window;
 
 namespace vonkel {
 
-// Opens a window of imageWidth x imageHeight client pixels titled `title`,
-// centred, resizable, with a back texture in the window's own pixel format.
-// Reports the window through `window`. Returns false, with everything it
-// made released again, when the display cannot be used or its pixel format
-// has no converter.
-bool openPresenter(const char* title, int imageWidth, int imageHeight, SDL_Window** window);
+struct WindowStart {
+    int zoom = 1;             // the client area is zoom x the image size
+    bool fullscreen = false;  // open in fullscreen
+};
+
+// The outcome of opening; true when the window is open. Otherwise `message`
+// is one line for the user naming the cause and what to do.
+struct PresenterOpening {
+    enum class Failure { None, NoDisplay, PixelFormat, Other };
+    Failure failure = Failure::None;
+    std::string message;
+    explicit operator bool() const { return failure == Failure::None; }
+};
+
+// Opens a window titled `title`, centred, resizable, with a client area of
+// start.zoom times imageWidth x imageHeight pixels, and a back texture in
+// the window's own pixel format. Reports the window through `window`. Fails,
+// with everything it made released again, when there is no display (video
+// initialisation fails, or SDL fell back to a driver that shows nothing
+// without SDL_VIDEODRIVER asking for it), when the display's pixel format
+// has no converter, or when SDL cannot make the window.
+PresenterOpening openPresenter(const char* title, int imageWidth, int imageHeight, SDL_Window** window,
+                               WindowStart start = {});
 
 // Handles every pending window event, then shows the image (imageWidth x
 // imageHeight pixels, row stride imageWidth). Returns false when the image
@@ -47,22 +70,7 @@ void closePresenter();
 // Null for formats without a converter (palettes, YUV, other masks).
 RowConverter converterForPixelFormat(uint32_t sdlPixelFormat);
 
-// The zoom factor of a key press: 1, 2 or 4 for Ctrl with 1, 2 or 4, else 0.
-int zoomFactorForKey(SDL_Scancode key, uint16_t modifiers);
-
-struct WindowRect {
-    int x, y, width, height;
-};
-
-struct WindowBorders {
-    int top, left, bottom, right;
-};
-
-// Where the client area goes for a zoom factor: the outer size (client plus
-// borders) is `factor` times the initial outer size, and the outer frame is
-// centred on the display (halving by arithmetic shift, so a window larger
-// than the display overhangs both edges alike).
-WindowRect zoomedClientRect(int factor, int baseClientWidth, int baseClientHeight, WindowBorders borders,
-                            WindowRect display);
+// Whether M was pressed an odd number of times since the last call.
+bool takeMuteToggle();
 
 }  // namespace vonkel

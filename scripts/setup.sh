@@ -10,6 +10,7 @@ packages=(
   libsndfile1-dev libpng-dev libcli11-dev nlohmann-json3-dev
   xvfb xdotool x11-utils imagemagick sox
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils libxdamage-dev
+  openbox desktop-file-utils appstream lintian man-db debootstrap fakeroot
 )
 
 missing=()

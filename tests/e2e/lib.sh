@@ -99,3 +99,55 @@ shot() {
 fact() { awk -v key="$2" '$1 == key { $1 = ""; sub(/^ /, ""); print; exit }' "$work/$1.txt"; }
 player_count() { fact "$1" player | cut -d' ' -f1; }
 player_x() { fact "$1" player | cut -d' ' -f2; }
+
+# start_sound_server: a private PulseAudio server with a null sink
+# "vonkel_sink" in the game's own format (mono 32-bit float at 44100 Hz), so
+# that its monitor records the game's samples unconverted. Everything it and
+# its clients read or write lives under $work. Writes $work/pulse-alsa.conf,
+# an ALSA configuration whose default device plays through it.
+start_sound_server() {
+    mkdir -p "$work/home" "$work/run"
+    chmod 700 "$work/home" "$work/run"
+    export HOME="$work/home" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/home/.config"
+    export PULSE_SERVER="unix:$work/run/pulse/native" PULSE_CLIENTCONFIG="$work/client.conf"
+    export DBUS_SESSION_BUS_ADDRESS=disabled:
+    printf 'autospawn = no\n' >"$work/client.conf"
+    env -u DISPLAY pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 --use-pid-file=false \
+        --disable-shm=yes --realtime=no --high-priority=no --no-cpu-limit=yes --log-target=stderr \
+        -L "module-null-sink sink_name=vonkel_sink format=float32le rate=44100 channels=1 channel_map=mono" \
+        -L "module-native-protocol-unix auth-anonymous=1" >"$work/pulse.out" 2>"$work/pulse.log" &
+    started+=($!)
+    retry 20 pactl info >/dev/null 2>&1 || fail "the sound server did not start: $(tail -n 5 "$work/pulse.log")"
+    pactl set-default-sink vonkel_sink || fail "cannot make vonkel_sink the default sink"
+    printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' >"$work/pulse-alsa.conf"
+}
+
+# start_recording FILE: records the sink's monitor into FILE (raw float
+# samples) from now on; sets recorder_pid.
+start_recording() {
+    parec --device=vonkel_sink.monitor --format=float32le --rate=44100 --channels=1 --latency-msec=50 \
+        >"$1" 2>"$work/parec.err" &
+    recorder_pid=$!
+    started+=("$recorder_pid")
+}
+
+# start_window_manager: Openbox on $DISPLAY, for what only a window manager
+# does (fullscreen, giving the window its place back).
+start_window_manager() {
+    mkdir -p "$work/wm-home"
+    HOME="$work/wm-home" DBUS_SESSION_BUS_ADDRESS=disabled: openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    started+=($!)
+    retry 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+        fail "the window manager did not start: $(tail -n 5 "$work/openbox.log")"
+}
+
+# "x y width height" of the client area of $window, in screen coordinates.
+geometry() {
+    xwininfo -id "$window" | awk '
+        /Absolute upper-left X:/ { x = $NF }
+        /Absolute upper-left Y:/ { y = $NF }
+        /^ *Width:/ { w = $NF }
+        /^ *Height:/ { h = $NF }
+        END { print x, y, w, h }'
+}
+geometry_is() { [ "$(geometry)" = "$1" ]; }

@@ -107,5 +107,27 @@ TEST(NewGame, SameGeneratorStateGivesTheSameGameAndTheSongTakesTheLastDraws) {
     EXPECT_FLOAT_EQ(first->NotePeriodTable[80], 63.139225f);  // the chime's note
 }
 
+// The host names a song by the generator's state at the start of its game:
+// seeding a fresh world with that number composes the same song again.
+TEST(NewGame, SongNumberIsTheStateBeforeTheFirstDrawAndReplaysTheSong) {
+    auto played = messyWorld(0, false);
+    played->mainRandom.seed(7);
+    newGame(*played);
+    EXPECT_EQ(played->songNumber, 7u);
+    EXPECT_EQ(played->gamesStarted, 1u);
+
+    for (int i = 0; i < 25; ++i) played->mainRandom.draw();  // the game draws while it runs
+    const uint32_t before = played->mainRandom.state();
+    newGame(*played);
+    EXPECT_EQ(played->songNumber, before);
+    EXPECT_EQ(played->gamesStarted, 2u);
+
+    auto replay = makeWorld();
+    replay->mainRandom.seed(played->songNumber);
+    newGame(*replay);
+    EXPECT_EQ(song(*replay), song(*played));
+    EXPECT_EQ(replay->mainRandom.state(), played->mainRandom.state());
+}
+
 }  // namespace
 }  // namespace vonkel

@@ -127,6 +127,26 @@ TEST_F(Snapshot, ReleasedKeysAreClearedAndShortHostStatesAreRespected) {
     EXPECT_FALSE(state.isKeyDown(0x1E));
 }
 
+TEST_F(Snapshot, EnterWithAltIsTheFullscreenShortcutNotTheGames) {
+    hold(SDL_SCANCODE_RETURN);
+    hold(SDL_SCANCODE_RIGHT);
+    snapshotKeys(state, host.data(), SDL_NUM_SCANCODES, true);
+    ASSERT_TRUE(state.isKeyDown(ScanCode::Enter));
+    for (SDL_Scancode alt : {SDL_SCANCODE_LALT, SDL_SCANCODE_RALT}) {
+        hold(alt);
+        snapshotKeys(state, host.data(), SDL_NUM_SCANCODES, true);
+        EXPECT_FALSE(state.isKeyDown(ScanCode::Enter));
+        EXPECT_TRUE(state.isKeyDown(ScanCode::Right));
+        EXPECT_TRUE(state.isKeyDown(scanCodeForHostKey(alt)));
+        host[static_cast<size_t>(alt)] = 0;
+    }
+    // Ctrl and Shift leave Enter to the game.
+    hold(SDL_SCANCODE_LCTRL);
+    hold(SDL_SCANCODE_LSHIFT);
+    snapshotKeys(state, host.data(), SDL_NUM_SCANCODES, true);
+    EXPECT_TRUE(state.isKeyDown(ScanCode::Enter));
+}
+
 TEST(Keyboard, WithoutAWindowEveryKeyReadsUp) {
     Keyboard keyboard(nullptr);
     keyboard.poll();

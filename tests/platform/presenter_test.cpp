@@ -206,6 +206,85 @@ TEST_F(Presenter, CloseAndReopen) {
     EXPECT_TRUE(presentFrame(image.data()));
 }
 
+TEST_F(Presenter, FullscreenKeepsTheShapeBetweenBlackBars) {
+    // An image twice as wide as tall on the dummy display (1024 x 768).
+    constexpr int kWide = 64, kFlat = 32;
+    std::vector<uint32_t> flat(static_cast<size_t>(kWide * kFlat));
+    for (size_t i = 0; i < flat.size(); ++i) flat[i] = 0x102030u + static_cast<uint32_t>(i % kWide) * 0x010101u;
+    ASSERT_TRUE(openPresenter("vonkel", kWide, kFlat, &window)) << SDL_GetError();
+    pushKey(SDL_SCANCODE_F11, KMOD_NONE);
+    ASSERT_TRUE(presentFrame(flat.data()));
+    ASSERT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
+    ASSERT_TRUE(presentFrame(flat.data()));  // the first frame at the new size
+    int w = 0, h = 0;
+    SDL_GetRendererOutputSize(SDL_GetRenderer(window), &w, &h);
+    ASSERT_GT(w, 0);
+    const WindowRect r = letterboxRect(w, h, kWide, kFlat);
+    ASSERT_GT(r.y, 0) << "the display should be taller than the image's shape";
+    const std::vector<uint32_t> pixels = readWindow(w, h);
+    int wrong = 0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const bool inside = x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
+            const uint32_t expected =
+                inside ? flat[static_cast<size_t>((y - r.y) * kFlat / r.height * kWide + (x - r.x) * kWide / r.width)]
+                       : 0u;
+            wrong += pixels[static_cast<size_t>(y * w + x)] != expected;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+
+    // Zoom keys do nothing in fullscreen; Alt+Enter leaves it.
+    pushKey(SDL_SCANCODE_2, KMOD_LCTRL);
+    presentFrame(flat.data());
+    EXPECT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
+    pushKey(SDL_SCANCODE_RETURN, KMOD_LALT);
+    presentFrame(flat.data());
+    EXPECT_EQ(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
+    // The window's size and place come back from the window manager; the
+    // end-to-end checks see them under a real one.
+}
+
+TEST_F(Presenter, OpensZoomedOrFullscreenWhenAsked) {
+    ASSERT_TRUE(openPresenter("vonkel", kWidth, kHeight, &window, {2, false})) << SDL_GetError();
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    EXPECT_EQ(w, 2 * kWidth);
+    EXPECT_EQ(h, 2 * kHeight);
+    closePresenter();
+
+    ASSERT_TRUE(openPresenter("vonkel", kWidth, kHeight, &window, {1, true})) << SDL_GetError();
+    EXPECT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
+    pushKey(SDL_SCANCODE_F11, KMOD_NONE);
+    presentFrame(image.data());
+    EXPECT_EQ(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
+}
+
+TEST_F(Presenter, MKeyPressesAreCollectedAsMuteToggles) {
+    ASSERT_TRUE(openPresenter("vonkel", kWidth, kHeight, &window)) << SDL_GetError();
+    EXPECT_FALSE(takeMuteToggle());
+    pushKey(SDL_SCANCODE_M, KMOD_NONE);
+    presentFrame(image.data());
+    EXPECT_TRUE(takeMuteToggle());
+    EXPECT_FALSE(takeMuteToggle());  // taken once
+    pushKey(SDL_SCANCODE_M, KMOD_NONE);
+    pushKey(SDL_SCANCODE_M, KMOD_NONE);
+    presentFrame(image.data());
+    EXPECT_FALSE(takeMuteToggle());  // twice is back where it was
+}
+
+TEST_F(Presenter, WithoutADisplayTheFailureSaysSo) {
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    const char* display = getenv("DISPLAY");
+    const std::string saved = display != nullptr ? display : "";
+    unsetenv("DISPLAY");
+    const PresenterOpening opening = openPresenter("vonkel", kWidth, kHeight, &window);
+    if (!saved.empty()) setenv("DISPLAY", saved.c_str(), 1);
+    EXPECT_FALSE(opening);
+    EXPECT_EQ(opening.failure, PresenterOpening::Failure::NoDisplay);
+    EXPECT_EQ(opening.message, "vonkel: no display (set DISPLAY or WAYLAND_DISPLAY; vonkel-lab runs headless)");
+}
+
 void closeRequestEndsTheProcess(Uint32 type, Uint8 windowEvent) {
     SDL_Window* window = nullptr;
     std::vector<uint32_t> image(16 * 16);

@@ -1,0 +1,105 @@
+#include "app/command_line.h"
+
+#include <CLI/CLI.hpp>
+
+namespace vonkel {
+namespace {
+
+constexpr const char* kProgram = "vonkel";
+
+constexpr const char* kDescription =
+    "vonkel: a small arcade toy with a soundtrack composed and synthesised while\n"
+    "it runs. Every game plays a new song.";
+
+constexpr const char* kFooter =
+    "Keys: arrows steer; Z or Enter boosts and starts a new game; Escape opens\n"
+    "the scope view and, from there, quits; M mutes; F11 or Alt+Enter toggles\n"
+    "fullscreen; Ctrl+1, Ctrl+2, Ctrl+4 zoom the window. A game controller's\n"
+    "d-pad and left stick steer, A and B boost, Start acts as Escape.\n"
+    "\n"
+    "Songs: a song's number is the main generator's state at the start of its\n"
+    "game. 'vonkel --seed N' plays song N first, and\n"
+    "'vonkel-lab audio --seed N --seconds 60 --out song.wav' composes the same\n"
+    "song: the same progression, tempo, patterns and voices. The variations at\n"
+    "the ends of bars follow the audio clock, so they differ between the two.\n"
+    "\n"
+    "Exit status: 0 on quitting; 1 when there is no usable display;\n"
+    "2 on bad arguments.";
+
+// One line, printable, not too long: safe to echo back in a message.
+std::string oneLine(std::string text) {
+    for (char& c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u >= 0x7f) c = ' ';
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    if (text.size() > 200) text = text.substr(0, 200) + "...";
+    return text;
+}
+
+// Decimal digits only, 0..4294967295: no sign, no spaces, no other base.
+std::optional<uint32_t> readSeed(const std::string& text) {
+    if (text.empty() || text.size() > 10) return std::nullopt;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (value > 0xFFFFFFFFull) return std::nullopt;
+    return static_cast<uint32_t>(value);
+}
+
+CommandLine refuse(const std::string& problem) {
+    CommandLine result;
+    result.action = CommandLine::Action::Refuse;
+    result.text = std::string(kProgram) + ": " + oneLine(problem) + " (see " + kProgram + " --help)\n";
+    return result;
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string>& args) {
+    CLI::App app(kDescription, kProgram);
+    app.footer(kFooter);
+    app.set_version_flag("--version", std::string(kProgram) + " " + VONKEL_VERSION);
+
+    GameOptions options;
+    std::string zoom = "1";
+    std::string seed;
+    app.add_flag("--fullscreen", options.fullscreen, "start in fullscreen (F11 or Alt+Enter toggles it)");
+    app.add_option("--zoom", zoom, "the window's first size: 1, 2 or 4 times 640 x 480")->type_name("1|2|4");
+    app.add_flag("--mute", options.mute, "start with the sound off (M toggles it); the music goes on silently");
+    app.add_option("--seed", seed, "seed of the main random generator (0..4294967295): plays song N first")
+        ->type_name("N");
+    app.add_flag("--verbose", options.verbose,
+                 "print one line per new game: the song's number and the vonkel-lab command that exports it");
+
+    try {
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(std::move(reversed));
+    } catch (const CLI::CallForHelp&) {
+        return {CommandLine::Action::PrintAndEnd, {}, app.help()};
+    } catch (const CLI::CallForVersion& e) {
+        return {CommandLine::Action::PrintAndEnd, {}, std::string(e.what()) + "\n"};
+    } catch (const CLI::ParseError& e) {
+        return refuse(e.what());
+    }
+
+    if (zoom == "1" || zoom == "2" || zoom == "4") {
+        options.zoom = zoom[0] - '0';
+    } else {
+        return refuse("--zoom: expected 1, 2 or 4, got '" + zoom + "'");
+    }
+    if (app.count("--seed") != 0) {
+        options.seed = readSeed(seed);
+        if (!options.seed) return refuse("--seed: expected an integer 0..4294967295, got '" + seed + "'");
+    }
+    return {CommandLine::Action::Run, options, {}};
+}
+
+std::string songLine(uint32_t songNumber) {
+    const std::string n = std::to_string(songNumber);
+    return "song " + n + ": vonkel-lab audio --seed " + n + " --seconds 60 --out song-" + n + ".wav";
+}
+
+}  // namespace vonkel

@@ -1,0 +1,106 @@
+#include "platform/window_geometry.h"
+
+#include <SDL_keycode.h>
+#include <SDL_stdinc.h>
+
+#include <string_view>
+
+namespace vonkel {
+
+WindowShortcut shortcutForKey(SDL_Scancode key, uint16_t modifiers) {
+    const bool ctrl = (modifiers & KMOD_CTRL) != 0;
+    const bool alt = (modifiers & KMOD_ALT) != 0;
+    const bool gui = (modifiers & KMOD_GUI) != 0;
+    if (ctrl && !alt && !gui) {
+        switch (zoomFactorForKey(key, modifiers)) {
+            case 1: return WindowShortcut::Zoom1;
+            case 2: return WindowShortcut::Zoom2;
+            case 4: return WindowShortcut::Zoom4;
+            default: return WindowShortcut::None;
+        }
+    }
+    if (alt && !ctrl && !gui && key == SDL_SCANCODE_RETURN) return WindowShortcut::ToggleFullscreen;
+    if (ctrl || alt || gui) return WindowShortcut::None;
+    if (key == SDL_SCANCODE_F11) return WindowShortcut::ToggleFullscreen;
+    if (key == SDL_SCANCODE_M) return WindowShortcut::ToggleMute;
+    return WindowShortcut::None;
+}
+
+int zoomFactorForKey(SDL_Scancode key, uint16_t modifiers) {
+    if ((modifiers & KMOD_CTRL) == 0 || (modifiers & (KMOD_ALT | KMOD_GUI)) != 0) return 0;
+    switch (key) {
+        case SDL_SCANCODE_1:
+        case SDL_SCANCODE_KP_1:
+            return 1;
+        case SDL_SCANCODE_2:
+        case SDL_SCANCODE_KP_2:
+            return 2;
+        case SDL_SCANCODE_4:
+        case SDL_SCANCODE_KP_4:
+            return 4;
+        default:
+            return 0;
+    }
+}
+
+WindowRect zoomedClientRect(int factor, int baseClientWidth, int baseClientHeight, WindowBorders borders,
+                            WindowRect display) {
+    const int outerWidth = factor * (baseClientWidth + borders.left + borders.right);
+    const int outerHeight = factor * (baseClientHeight + borders.top + borders.bottom);
+    const int outerX = display.x + ((display.width - outerWidth) >> 1);
+    const int outerY = display.y + ((display.height - outerHeight) >> 1);
+    return {outerX + borders.left, outerY + borders.top, outerWidth - borders.left - borders.right,
+            outerHeight - borders.top - borders.bottom};
+}
+
+WindowRect letterboxRect(int outputWidth, int outputHeight, int imageWidth, int imageHeight) {
+    if (outputWidth <= 0 || outputHeight <= 0 || imageWidth <= 0 || imageHeight <= 0) return {0, 0, 0, 0};
+    // Compared in 64 bits: which side limits the scale.
+    const int64_t wide = int64_t{outputWidth} * imageHeight;
+    const int64_t tall = int64_t{outputHeight} * imageWidth;
+    int width = outputWidth;
+    int height = outputHeight;
+    if (wide > tall) {
+        width = static_cast<int>(tall / imageHeight);  // bars left and right
+    } else {
+        height = static_cast<int>(wide / imageWidth);  // bars above and below
+    }
+    return {(outputWidth - width) / 2, (outputHeight - height) / 2, width, height};
+}
+
+bool fellBackToHeadlessDriver(const char* chosen, const char* requested) {
+    if (chosen == nullptr) return false;
+    const std::string_view driver(chosen);
+    if (driver != "offscreen" && driver != "dummy") return false;
+    if (requested == nullptr) return true;
+    std::string_view list(requested);
+    while (!list.empty()) {
+        const size_t comma = list.find(',');
+        const std::string_view item = list.substr(0, comma);
+        if (item.size() == driver.size() && SDL_strncasecmp(item.data(), chosen, item.size()) == 0) return false;
+        if (comma == std::string_view::npos) break;
+        list.remove_prefix(comma + 1);
+    }
+    return true;
+}
+
+std::string videoDriversToTry(const std::vector<std::string>& available, bool waylandReachable) {
+    std::string list;
+    bool leftOut = false;
+    for (const std::string& driver : available) {
+        if (driver == "offscreen" || driver == "dummy" || (driver == "wayland" && !waylandReachable)) {
+            leftOut = true;
+            continue;
+        }
+        if (!list.empty()) list += ',';
+        list += driver;
+    }
+    return leftOut ? list : std::string();
+}
+
+bool waylandSocketNamed(const char* waylandDisplay, const char* runtimeDir) {
+    if (waylandDisplay != nullptr && waylandDisplay[0] == '/') return true;
+    return runtimeDir != nullptr && runtimeDir[0] != '\0';
+}
+
+}  // namespace vonkel

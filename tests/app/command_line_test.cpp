@@ -1,0 +1,80 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+namespace vonkel {
+namespace {
+
+using Action = CommandLine::Action;
+
+CommandLine parse(std::vector<std::string> args) { return parseCommandLine(args); }
+
+TEST(CommandLine, NoArgumentsRunTheGameAsItAlwaysWas) {
+    const CommandLine c = parse({});
+    ASSERT_EQ(c.action, Action::Run);
+    EXPECT_FALSE(c.options.fullscreen);
+    EXPECT_EQ(c.options.zoom, 1);
+    EXPECT_FALSE(c.options.mute);
+    EXPECT_FALSE(c.options.seed.has_value());
+    EXPECT_FALSE(c.options.verbose);
+}
+
+TEST(CommandLine, EveryOptionReachesTheGame) {
+    const CommandLine c = parse({"--fullscreen", "--zoom", "4", "--mute", "--seed", "4294967295", "--verbose"});
+    ASSERT_EQ(c.action, Action::Run) << c.text;
+    EXPECT_TRUE(c.options.fullscreen);
+    EXPECT_EQ(c.options.zoom, 4);
+    EXPECT_TRUE(c.options.mute);
+    EXPECT_EQ(c.options.seed, 4294967295u);
+    EXPECT_TRUE(c.options.verbose);
+
+    EXPECT_EQ(parse({"--zoom=2"}).options.zoom, 2);
+    EXPECT_EQ(parse({"--seed", "0"}).options.seed, 0u);
+    EXPECT_EQ(parse({"--seed=7"}).options.seed, 7u);
+}
+
+TEST(CommandLine, HelpAndVersionPrintAndEnd) {
+    const CommandLine help = parse({"--help"});
+    ASSERT_EQ(help.action, Action::PrintAndEnd);
+    for (const char* word : {"--fullscreen", "--zoom", "--mute", "--seed", "--verbose", "--version",
+                             "vonkel-lab audio --seed N", "bar", "clock"}) {
+        EXPECT_NE(help.text.find(word), std::string::npos) << word;
+    }
+    EXPECT_EQ(parse({"-h"}).action, Action::PrintAndEnd);
+    // Help wins over a bad option that follows it, as in other programs.
+    EXPECT_EQ(parse({"--help", "--zoom", "3"}).action, Action::PrintAndEnd);
+
+    const CommandLine version = parse({"--version"});
+    ASSERT_EQ(version.action, Action::PrintAndEnd);
+    EXPECT_TRUE(std::regex_match(version.text, std::regex("vonkel [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.text;
+}
+
+TEST(CommandLine, BadArgumentsAreRefusedInOneLine) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"--zoom", "3"}, {"--zoom", "0"}, {"--zoom", "2x"}, {"--zoom"}, {"--seed", "-1"},
+        {"--seed", "4294967296"}, {"--seed", "0x10"}, {"--seed", " 7"}, {"--seed", ""}, {"--seed"},
+        {"--bogus"}, {"extra"}, {"--fullscreen=maybe"}, {"--seed", "12345678901234567890"},
+    };
+    for (const auto& args : bad) {
+        std::string shown;
+        for (const auto& a : args) shown += "[" + a + "]";
+        const CommandLine c = parse(args);
+        EXPECT_EQ(c.action, Action::Refuse) << shown;
+        ASSERT_FALSE(c.text.empty()) << shown;
+        EXPECT_EQ(c.text.rfind("vonkel: ", 0), 0u) << c.text;
+        EXPECT_EQ(c.text.find('\n'), c.text.size() - 1) << "not one line: " << c.text;
+    }
+    // A control character in an argument is not echoed back.
+    EXPECT_EQ(parse({"--zoom", "\x1b[2J"}).text.find('\x1b'), std::string::npos);
+}
+
+TEST(CommandLine, SongLineNamesTheExportCommand) {
+    EXPECT_EQ(songLine(7), "song 7: vonkel-lab audio --seed 7 --seconds 60 --out song-7.wav");
+    EXPECT_EQ(songLine(4294967295u),
+              "song 4294967295: vonkel-lab audio --seed 4294967295 --seconds 60 --out song-4294967295.wav");
+}
+
+}  // namespace
+}  // namespace vonkel
