@@ -72,8 +72,8 @@ std::string OutputFile::open(const std::string& path, bool needsSeek) {
     if (fd_ < 0) return "cannot open " + named(path) + ": " + std::strerror(errno);
     start_ = ::lseek(fd_, 0, SEEK_CUR);
     // pwrite() on an appending descriptor would append, so it cannot seek either.
-    const bool seeks = start_ >= 0 && (::fcntl(fd_, F_GETFL) & O_APPEND) == 0;
-    if (needsSeek && !seeks) {
+    if ((::fcntl(fd_, F_GETFL) & O_APPEND) != 0) start_ = -1;
+    if (needsSeek && start_ < 0) {
         spooledTo_ = std::exchange(fd_, openScratch());
         start_ = 0;
         if (fd_ < 0) return "cannot create a temporary file for " + named(path) + ": " + std::strerror(errno);
@@ -124,6 +124,7 @@ bool OutputFile::flush() {
 }
 
 bool OutputFile::writeAt(uint64_t offset, std::string_view bytes) {
+    if (start_ < 0) return fail(ESPIPE);
     return flush() && fail(writeAll(fd_, bytes, start_ + static_cast<int64_t>(offset)));
 }
 

@@ -50,7 +50,7 @@ private:
     std::string tempPath_;  // empty when written in place
     int fd_ = -1;           // where the bytes go now
     int spooledTo_ = -1;    // a spooled output: where close() copies them
-    int64_t start_ = 0;     // the output's first byte in fd_
+    int64_t start_ = 0;     // the output's first byte in fd_; -1: fd_ cannot seek
     std::string buffer_;
     int error_ = 0;
 };
