@@ -87,13 +87,6 @@ std::string parseKeysLine(std::string_view line, KeyChange& change) {
 
 }  // namespace
 
-int scanCodeOf(KeyBit bit) {
-    for (const KeyName& k : kKeyNames) {
-        if (k.bit == bit) return k.scanCode;
-    }
-    return -1;
-}
-
 uint8_t KeysScript::keysAt(int64_t frame) const {
     // The last change at or before the frame.
     auto it = std::upper_bound(changes_.begin(), changes_.end(), frame,

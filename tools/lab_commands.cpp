@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -87,14 +88,12 @@ public:
     std::string shoot(int64_t frame, const World& world) {
         char name[32];
         std::snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(frame));
-        OutputFile file;
+        OutputFile& file = shots_.emplace_back();
         if (std::string error = file.open((std::filesystem::path(path_) / name).string()); !error.empty()) {
             return error;
         }
         doubleFramebuffer(world, doubled_.data());
-        if (std::string error = writePng(file, doubled_, kOutputWidth, kOutputHeight); !error.empty()) return error;
-        shots_.push_back(std::move(file));
-        return {};
+        return writePng(file, doubled_, kOutputWidth, kOutputHeight);
     }
 
     std::string commit() {
@@ -108,7 +107,7 @@ public:
 private:
     std::string path_;
     std::vector<std::string> created_;
-    std::vector<OutputFile> shots_;  // written and closed, not yet renamed
+    std::deque<OutputFile> shots_;  // written and closed, not yet renamed
     std::vector<uint32_t> doubled_;
     bool done_ = false;
 };
@@ -175,6 +174,19 @@ int runAudio(const LabOptions& options, std::ostream& err) {
     return writeError.empty() && stopSignal() == 0 ? kExitOk : runFailure(err, writeError);
 }
 
+// Reads a whole file. Returns an empty string or a message.
+std::string readWholeFile(const std::string& path, std::string& contents) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return "'" + path + "' is a directory";
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "cannot read '" + path + "': " + std::strerror(errno);
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad()) return "cannot read '" + path + "'";
+    contents = std::move(buffer).str();
+    return {};
+}
+
 std::string loadKeysScript(const LabOptions& options, KeysScript& script) {
     if (!options.keysFile) return {};
     std::string text;
@@ -215,20 +227,6 @@ int runPlay(const LabOptions& options, std::ostream& err) {
     return writeError.empty() && stopSignal() == 0 ? kExitOk : runFailure(err, writeError);
 }
 
-}  // namespace
-
-std::string readWholeFile(const std::string& path, std::string& contents) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return "'" + path + "' is a directory";
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "cannot read '" + path + "': " + std::strerror(errno);
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) return "cannot read '" + path + "'";
-    contents = std::move(buffer).str();
-    return {};
-}
-
 int runCommand(const LabOptions& options, std::ostream& out, std::ostream& err) {
     switch (options.command) {
         case Command::Song:
@@ -242,6 +240,8 @@ int runCommand(const LabOptions& options, std::ostream& out, std::ostream& err) 
     }
     return kExitFailure;
 }
+
+}  // namespace
 
 int runLab(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     try {

@@ -20,10 +20,4 @@ int runLab(const std::vector<std::string>& args, std::ostream& out, std::ostream
 // returned.
 int runLabProcess(const std::vector<std::string>& args);
 
-// Runs already validated options.
-int runCommand(const LabOptions& options, std::ostream& out, std::ostream& err);
-
-// Reads a whole file. Returns an empty string or a message.
-std::string readWholeFile(const std::string& path, std::string& contents);
-
 }  // namespace vonkel::lab

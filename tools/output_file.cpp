@@ -45,20 +45,6 @@ int openScratch() {
 
 }  // namespace
 
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-    if (this != &other) {
-        discard();
-        path_ = std::move(other.path_);
-        tempPath_ = std::exchange(other.tempPath_, {});
-        fd_ = std::exchange(other.fd_, -1);
-        spooledTo_ = std::exchange(other.spooledTo_, -1);
-        start_ = other.start_;
-        buffer_ = std::move(other.buffer_);
-        error_ = other.error_;
-    }
-    return *this;
-}
-
 std::string OutputFile::open(const std::string& path, bool needsSeek) {
     discard();
     path_ = path;

@@ -17,8 +17,8 @@ class OutputFile {
 public:
     OutputFile() = default;
     ~OutputFile() { discard(); }
-    OutputFile(OutputFile&& other) noexcept { *this = std::move(other); }
-    OutputFile& operator=(OutputFile&& other) noexcept;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
 
     // Opens the output. With `needsSeek`, writeAt() must work, so an output
     // that cannot seek (a pipe, a FIFO) is spooled into an unnamed temporary

@@ -34,11 +34,4 @@ std::string writePng(OutputFile& file, std::span<const uint32_t> pixels, int wid
     return file.close();
 }
 
-std::string writePngFile(const std::string& path, std::span<const uint32_t> pixels, int width, int height) {
-    OutputFile file;
-    if (std::string error = file.open(path); !error.empty()) return error;
-    if (std::string error = writePng(file, pixels, width, height); !error.empty()) return error;
-    return file.commit();
-}
-
 }  // namespace vonkel::lab

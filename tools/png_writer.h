@@ -13,7 +13,4 @@ namespace vonkel::lab {
 // or a message.
 std::string writePng(OutputFile& file, std::span<const uint32_t> pixels, int width, int height);
 
-// The same into a file of its own, which appears only when complete.
-std::string writePngFile(const std::string& path, std::span<const uint32_t> pixels, int width, int height);
-
 }  // namespace vonkel::lab

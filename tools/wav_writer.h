@@ -29,8 +29,6 @@ public:
     std::string write(std::span<const float> samples);
     std::string finish();
 
-    long long samplesWritten() const { return written_; }
-
 private:
     OutputFile file_;
     std::optional<int64_t> announced_;

@@ -126,7 +126,6 @@ TEST(WavWriter, WritesMonoFloatSamplesExactly) {
     ASSERT_EQ(writer.write(std::span<const float>(samples).subspan(5)), "");
     EXPECT_FALSE(std::filesystem::exists(dir.file("a.wav")));
     ASSERT_EQ(writer.finish(), "");
-    EXPECT_EQ(writer.samplesWritten(), static_cast<long long>(samples.size()));
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"a.wav"}));
 
     SF_INFO info;
@@ -171,6 +170,13 @@ TEST(WavWriter, AnUnfinishedFileLeavesNothingBehind) {
     WavWriter nowhere;
     EXPECT_NE(nowhere.open(dir.file("no/such/dir/c.wav")), "");
     EXPECT_TRUE(dir.list().empty());
+}
+
+std::string writePngFile(const std::string& path, std::span<const uint32_t> pixels, int width, int height) {
+    OutputFile file;
+    if (std::string error = file.open(path); !error.empty()) return error;
+    if (std::string error = writePng(file, pixels, width, height); !error.empty()) return error;
+    return file.commit();
 }
 
 TEST(PngWriter, WritesRgbPixelsThatReadBack) {
