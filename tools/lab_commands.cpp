@@ -262,7 +262,7 @@ int runLabProcess(const std::vector<std::string>& args) {
     catchStopSignals();
     int status = runLab(args, std::cout, std::cerr);
     std::cout.flush();
-    if (!std::cout && status == kExitOk) {
+    if (!std::cout && status == kExitOk && stopSignal() == 0) {
         std::cerr << kProgram << ": cannot write standard output\n";
         status = kExitFailure;
     }

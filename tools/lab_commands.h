@@ -14,8 +14,8 @@ namespace vonkel::lab {
 // messages to `err`. Never throws.
 int runLab(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-// runLab() as the process: on std::cout and std::cerr, with SIGINT and
-// SIGTERM caught. A run stopped by one of them removes its temporary files
+// runLab() as the process: on std::cout and std::cerr, with SIGINT, SIGTERM
+// and SIGPIPE caught. A run stopped by one of them removes its temporary files
 // and then ends the process with that signal; otherwise the exit status is
 // returned.
 int runLabProcess(const std::vector<std::string>& args);

@@ -18,6 +18,9 @@ void catchStopSignals() {
     action.sa_flags = 0;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A reader that goes away (`vonkel-lab play --trace - ... | head`) stops
+    // the run the same way, instead of killing it with its files in place.
+    sigaction(SIGPIPE, &action, nullptr);
 }
 
 int stopSignal() { return gStopSignal; }

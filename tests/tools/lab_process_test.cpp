@@ -1,6 +1,6 @@
 // vonkel-lab as a process: outputs on standard output, in a FIFO, on a full
-// device, and a run stopped by a signal. Each case runs the program's entry
-// (runLabProcess) in a child process.
+// device, and a run stopped by a signal or by its reader going away. Each
+// case runs the program's entry (runLabProcess) in a child process.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "lab_test_support.h"
@@ -165,6 +166,18 @@ TEST(LabProcess, AStopSignalRemovesTemporaryFilesAndEndsTheProcessWithIt) {
         // Nothing is left: no temporary, no output, no created folder.
         EXPECT_TRUE(dir.list().empty()) << dir.list().front();
     }
+}
+
+TEST(LabProcess, AReaderThatGoesAwayStopsTheRunLikeASignal) {
+    TempDir dir;
+    Child child = start({"play", "--seed", "1", "--frames", "10000000", "--trace", "-", "--wav", dir.file("g.wav")});
+    char first[1];
+    ASSERT_EQ(::read(child.stdoutFd, first, 1), 1);  // the trace is flowing
+    ::close(std::exchange(child.stdoutFd, -1));
+    const int status = child.wait();
+    EXPECT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(WTERMSIG(status), SIGPIPE);
+    EXPECT_TRUE(dir.list().empty()) << dir.list().front();
 }
 
 }  // namespace
