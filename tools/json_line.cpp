@@ -4,22 +4,10 @@
 #include <cmath>
 #include <cstdio>
 
-
 namespace vonkel::lab {
+namespace {
 
-std::string formatFloat(float value) {
-    if (!std::isfinite(value)) return "null";
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.9g", static_cast<double>(value));
-    return buffer;
-}
-
-std::string toHex16(uint64_t value) {
-    char buffer[17];
-    std::snprintf(buffer, sizeof buffer, "%016" PRIx64, value);
-    return buffer;
-}
-
+// A JSON string literal with the needed escapes.
 std::string quoteJson(std::string_view text) {
     std::string quoted = "\"";
     for (char c : text) {
@@ -37,6 +25,22 @@ std::string quoteJson(std::string_view text) {
     }
     quoted += '"';
     return quoted;
+}
+
+}  // namespace
+
+
+std::string formatFloat(float value) {
+    if (!std::isfinite(value)) return "null";
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.9g", static_cast<double>(value));
+    return buffer;
+}
+
+std::string toHex16(uint64_t value) {
+    char buffer[17];
+    std::snprintf(buffer, sizeof buffer, "%016" PRIx64, value);
+    return buffer;
 }
 
 void JsonLine::addKey(std::string_view key) {
@@ -70,26 +74,24 @@ JsonLine& JsonLine::string(std::string_view key, std::string_view value) {
     return *this;
 }
 
-JsonLine& JsonLine::integers(std::string_view key, std::span<const int64_t> values) {
+template <class T, class Format>
+JsonLine& JsonLine::list(std::string_view key, std::span<const T> values, Format format) {
     addKey(key);
     text_ += '[';
     for (size_t i = 0; i < values.size(); ++i) {
         if (i != 0) text_ += ',';
-        text_ += std::to_string(values[i]);
+        text_ += format(values[i]);
     }
     text_ += ']';
     return *this;
 }
 
+JsonLine& JsonLine::integers(std::string_view key, std::span<const int64_t> values) {
+    return list(key, values, [](int64_t v) { return std::to_string(v); });
+}
+
 JsonLine& JsonLine::numbers(std::string_view key, std::span<const float> values) {
-    addKey(key);
-    text_ += '[';
-    for (size_t i = 0; i < values.size(); ++i) {
-        if (i != 0) text_ += ',';
-        text_ += formatFloat(values[i]);
-    }
-    text_ += ']';
-    return *this;
+    return list(key, values, formatFloat);
 }
 
 JsonLine& JsonLine::raw(std::string_view key, std::string_view json) {

@@ -30,12 +30,11 @@ public:
 
 private:
     void addKey(std::string_view key);
+    template <class T, class Format>
+    JsonLine& list(std::string_view key, std::span<const T> values, Format format);
     std::string text_;
     bool first_ = true;
 };
-
-// A JSON string literal with the needed escapes.
-std::string quoteJson(std::string_view text);
 
 // Sixteen lowercase hex digits.
 std::string toHex16(uint64_t value);

@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "tools/decimal.h"
+
 namespace vonkel::lab {
 namespace {
 
@@ -31,29 +33,59 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-// Shows a piece of the input in a message, printable and not too long.
-std::string shown(std::string_view s) {
-    std::string out;
-    for (char c : s.substr(0, 40)) {
-        const auto u = static_cast<unsigned char>(c);
-        out += (u >= 0x20 && u < 0x7f) ? c : '?';
-    }
-    if (s.size() > 40) out += "...";
-    return out;
-}
-
 std::string atLine(size_t line, const std::string& message) {
     return "line " + std::to_string(line) + ": " + message;
 }
 
-}  // namespace
-
-int scanCodeOf(KeyBit bit) {
-    for (const KeyName& k : kKeyNames) {
-        if (k.bit == bit) return k.scanCode;
+// Why the first word of a line is not a frame number.
+std::string frameProblem(std::string_view word, std::string_view line) {
+    const bool digitFirst = !word.empty() && word.front() >= '0' && word.front() <= '9';
+    if (word.size() > 1 && word.front() == '-' && word[1] >= '0' && word[1] <= '9') {
+        return "frame number must not be negative";
     }
-    return -1;
+    if (digitFirst && word.front() != '0' && word.find_first_not_of("0123456789") == std::string_view::npos) {
+        return "frame number too large (at most " + std::to_string(kMaxFrameIndex) + ")";
+    }
+    if (digitFirst) return "bad frame number '" + shown(word, 40) + "' (plain decimal digits, no leading zero)";
+    return "expected 'FRAME KEYS', got '" + shown(line, 40) + "'";
 }
+
+// "up,z" or "-" as a KeyBit mask.
+std::string parseKeyList(std::string_view keys, uint8_t& mask) {
+    mask = 0;
+    if (keys == "-") return {};
+    for (size_t itemStart = 0;;) {
+        size_t comma = keys.find(',', itemStart);
+        const bool last = comma == std::string_view::npos;
+        if (last) comma = keys.size();
+        const std::string_view item = trim(keys.substr(itemStart, comma - itemStart));
+        if (item.empty()) return "empty item in key list '" + shown(keys, 40) + "'";
+        const auto known =
+            std::find_if(kKeyNames.begin(), kKeyNames.end(), [&](const KeyName& k) { return k.name == item; });
+        if (known == kKeyNames.end()) {
+            return "unknown key '" + shown(item, 40) + "' (keys: up, down, left, right, z, enter, escape, or -)";
+        }
+        if ((mask & known->bit) != 0) return "key '" + shown(item, 40) + "' listed twice";
+        mask = static_cast<uint8_t>(mask | known->bit);
+        if (last) return {};
+        itemStart = comma + 1;
+    }
+}
+
+// One trimmed, non-comment line: FRAME KEYS.
+std::string parseKeysLine(std::string_view line, KeyChange& change) {
+    if (line.find('\0') != std::string_view::npos) return "contains a NUL byte";
+    const size_t blank = std::min(line.find_first_of(" \t"), line.size());
+    const std::string_view word = line.substr(0, blank);
+    const auto frame = readInteger(word, 0, kMaxFrameIndex);
+    if (!frame) return frameProblem(word, line);
+    change.frame = *frame;
+    const std::string_view keys = trim(line.substr(blank));
+    if (keys.empty()) return "missing keys after frame " + std::to_string(*frame) + " (use '-' for none)";
+    return parseKeyList(keys, change.keys);
+}
+
+}  // namespace
 
 uint8_t KeysScript::keysAt(int64_t frame) const {
     // The last change at or before the frame.
@@ -75,69 +107,21 @@ KeyState KeysScript::stateAt(int64_t frame) const {
 std::string parseKeysScript(std::string_view text, KeysScript& script) {
     std::vector<KeyChange> changes;
     size_t lineNumber = 0;
-    size_t pos = 0;
-    while (pos < text.size()) {
+    for (size_t pos = 0; pos < text.size();) {
         ++lineNumber;
         size_t end = text.find('\n', pos);
         if (end == std::string_view::npos) end = text.size();
         const std::string_view line = trim(text.substr(pos, end - pos));
         pos = end + 1;
-
         if (line.empty() || line.front() == '#') continue;
-        if (line.find('\0') != std::string_view::npos) {
-            return atLine(lineNumber, "contains a NUL byte");
-        }
 
-        // FRAME: decimal digits only.
-        size_t digits = 0;
-        while (digits < line.size() && line[digits] >= '0' && line[digits] <= '9') ++digits;
-        if (digits == 0) {
-            if (line.front() == '-' && line.size() > 1 && line[1] >= '0' && line[1] <= '9') {
-                return atLine(lineNumber, "frame number must not be negative");
-            }
-            return atLine(lineNumber, "expected 'FRAME KEYS', got '" + shown(line) + "'");
-        }
-        int64_t frame = 0;
-        for (size_t i = 0; i < digits; ++i) {
-            frame = frame * 10 + (line[i] - '0');
-            if (frame > kMaxFrameIndex) {
-                return atLine(lineNumber,
-                              "frame number too large (at most " + std::to_string(kMaxFrameIndex) + ")");
-            }
-        }
-        if (digits < line.size() && !isBlank(line[digits])) {
-            return atLine(lineNumber, "bad frame number '" + shown(line.substr(0, line.find_first_of(" \t"))) + "'");
-        }
-        if (!changes.empty() && frame <= changes.back().frame) {
-            return atLine(lineNumber, "frame " + std::to_string(frame) + " does not follow frame " +
+        KeyChange change;
+        if (std::string error = parseKeysLine(line, change); !error.empty()) return atLine(lineNumber, error);
+        if (!changes.empty() && change.frame <= changes.back().frame) {
+            return atLine(lineNumber, "frame " + std::to_string(change.frame) + " does not follow frame " +
                                           std::to_string(changes.back().frame) + " (frames must increase)");
         }
-
-        const std::string_view keys = trim(line.substr(digits));
-        if (keys.empty()) return atLine(lineNumber, "missing keys after frame " + std::to_string(frame) + " (use '-' for none)");
-
-        uint8_t mask = 0;
-        if (keys != "-") {
-            size_t itemStart = 0;
-            while (true) {
-                size_t comma = keys.find(',', itemStart);
-                const bool last = comma == std::string_view::npos;
-                if (last) comma = keys.size();
-                const std::string_view item = trim(keys.substr(itemStart, comma - itemStart));
-                if (item.empty()) return atLine(lineNumber, "empty item in key list '" + shown(keys) + "'");
-                const auto known = std::find_if(kKeyNames.begin(), kKeyNames.end(),
-                                                [&](const KeyName& k) { return k.name == item; });
-                if (known == kKeyNames.end()) {
-                    return atLine(lineNumber, "unknown key '" + shown(item) +
-                                                  "' (keys: up, down, left, right, z, enter, escape, or -)");
-                }
-                if ((mask & known->bit) != 0) return atLine(lineNumber, "key '" + shown(item) + "' listed twice");
-                mask = static_cast<uint8_t>(mask | known->bit);
-                if (last) break;
-                itemStart = comma + 1;
-            }
-        }
-        changes.push_back({frame, mask});
+        changes.push_back(change);
     }
     script.changes_ = std::move(changes);
     return {};

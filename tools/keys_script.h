@@ -57,7 +57,4 @@ private:
 // (the script is left as it was).
 std::string parseKeysScript(std::string_view text, KeysScript& script);
 
-// The scan code of a KeyBit.
-int scanCodeOf(KeyBit bit);
-
 }  // namespace vonkel::lab

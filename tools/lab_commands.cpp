@@ -1,17 +1,17 @@
 #include "tools/lab_commands.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <new>
-#include <ostream>
 #include <sstream>
 
 #include "core/random.h"
@@ -19,20 +19,17 @@
 #include "game/framebuffer.h"
 #include "game/new_game.h"
 #include "game/terrain.h"
-#include "lockstep/digests.h"
 #include "lockstep/simulated_run.h"
-#include "tools/json_line.h"
 #include "tools/keys_script.h"
 #include "tools/output_file.h"
 #include "tools/png_writer.h"
+#include "tools/stop_signal.h"
 #include "tools/wav_writer.h"
 
 namespace vonkel::lab {
 namespace {
 
 using lockstep::BlockSink;
-using lockstep::framebufferDigest;
-using lockstep::gridDigest;
 using lockstep::RenderedBlock;
 using lockstep::SimulatedRun;
 
@@ -43,59 +40,12 @@ int usageError(std::ostream& err, const std::string& message) {
     return kExitUsage;
 }
 
+// A run that could not write its outputs. One stopped by a signal says
+// nothing: the process is about to end with that signal.
 int runFailure(std::ostream& err, const std::string& message) {
-    err << kProgram << ": " << message << "\n";
+    if (stopSignal() == 0) err << kProgram << ": " << message << "\n";
     return kExitFailure;
 }
-
-template <class T, size_t N>
-std::vector<int64_t> intsOf(const T (&values)[N]) {
-    std::vector<int64_t> out;
-    out.reserve(N);
-    for (const auto& v : values) out.push_back(static_cast<int64_t>(v.load()));
-    return out;
-}
-
-template <class T, size_t N>
-std::vector<float> floatsOf(const T (&values)[N]) {
-    std::vector<float> out;
-    out.reserve(N);
-    for (const auto& v : values) out.push_back(v.load());
-    return out;
-}
-
-// A text file written through a buffer into a PendingFile.
-class TextOutput {
-public:
-    std::string open(const std::string& path) { return file_.create(path); }
-    bool write(std::string_view text) {
-        buffer_ += text;
-        return buffer_.size() < (1u << 16) || flush();
-    }
-    std::string finish() {
-        if (!flush()) return "cannot write '" + file_.finalPath() + "': " + std::strerror(errno);
-        return file_.commit();
-    }
-    std::string errorText() const { return "cannot write '" + file_.finalPath() + "': " + std::strerror(errno); }
-
-private:
-    bool flush() {
-        size_t done = 0;
-        while (done < buffer_.size()) {
-            const ssize_t n = ::write(file_.fd(), buffer_.data() + done, buffer_.size() - done);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return false;
-            }
-            done += static_cast<size_t>(n);
-        }
-        buffer_.clear();
-        return true;
-    }
-
-    PendingFile file_;
-    std::string buffer_;
-};
 
 // The screenshot folder: created if missing, and removed again (with any
 // parents this run created) when the run fails before it is done.
@@ -131,23 +81,23 @@ public:
         if (::access(path.c_str(), W_OK | X_OK) != 0) {
             return "--shots: cannot write into '" + path + "': " + std::strerror(errno);
         }
+        doubled_.resize(static_cast<size_t>(kOutputWidth) * kOutputHeight);
         return {};
     }
 
-    std::string shoot(int64_t frame, const World& world, std::vector<uint32_t>& doubled) {
+    std::string shoot(int64_t frame, const World& world) {
         char name[32];
         std::snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(frame));
-        PendingFile file;
-        const std::string finalPath = (std::filesystem::path(path_) / name).string();
-        if (std::string error = file.create(finalPath); !error.empty()) return error;
-        doubleFramebuffer(world, doubled.data());
-        if (std::string error = writePng(file, doubled, kOutputWidth, kOutputHeight); !error.empty()) return error;
-        shots_.push_back(std::move(file));
-        return {};
+        OutputFile& file = shots_.emplace_back();
+        if (std::string error = file.open((std::filesystem::path(path_) / name).string()); !error.empty()) {
+            return error;
+        }
+        doubleFramebuffer(world, doubled_.data());
+        return writePng(file, doubled_, kOutputWidth, kOutputHeight);
     }
 
     std::string commit() {
-        for (PendingFile& shot : shots_) {
+        for (OutputFile& shot : shots_) {
             if (std::string error = shot.commit(); !error.empty()) return error;
         }
         done_ = true;
@@ -157,8 +107,36 @@ public:
 private:
     std::string path_;
     std::vector<std::string> created_;
-    std::vector<PendingFile> shots_;
+    std::deque<OutputFile> shots_;  // written and closed, not yet renamed
+    std::vector<uint32_t> doubled_;
     bool done_ = false;
+};
+
+// The outputs of one `play` run. All are created before it, so that a bad
+// path is reported at once; all appear only when the run is complete.
+struct PlayOutputs {
+    OutputFile trace;
+    WavWriter wav;
+    ShotsFolder shots;
+
+    std::string open(const LabOptions& options) {
+        if (options.traceFile) {
+            if (std::string error = trace.open(*options.traceFile); !error.empty()) return "--trace: " + error;
+        }
+        if (options.wavFile) {
+            if (std::string error = wav.open(*options.wavFile); !error.empty()) return "--wav: " + error;
+        }
+        if (options.shotsDir) return shots.open(*options.shotsDir);
+        return {};
+    }
+
+    std::string commit(const LabOptions& options) {
+        std::string error;
+        if (options.traceFile) error = trace.commit();
+        if (options.wavFile && error.empty()) error = wav.finish();
+        if (options.shotsDir && error.empty()) error = shots.commit();
+        return error;
+    }
 };
 
 int runSong(const LabOptions& options, std::ostream& out) {
@@ -181,90 +159,22 @@ int runTerrain(const LabOptions& options, std::ostream& out) {
 
 int runAudio(const LabOptions& options, std::ostream& err) {
     WavWriter wav;
-    if (std::string error = wav.open(options.out); !error.empty()) return usageError(err, "--out: " + error);
-
+    if (std::string error = wav.open(options.out, options.blocks * 512); !error.empty()) {
+        return usageError(err, "--out: " + error);
+    }
     std::string writeError;
     SimulatedRun run(options.seed, options.clockMs, [&](const RenderedBlock& block) {
         if (writeError.empty()) writeError = wav.write(block.samples);
     });
     run.start();
-    while (run.clock().blocksRendered() < options.blocks && writeError.empty()) {
+    while (run.clock().blocksRendered() < options.blocks && writeError.empty() && stopSignal() == 0) {
         run.sweepFrame(options.blocks);
     }
-    if (!writeError.empty()) return runFailure(err, writeError);
-    if (std::string error = wav.finish(); !error.empty()) return runFailure(err, error);
-    return kExitOk;
+    if (writeError.empty() && stopSignal() == 0) writeError = wav.finish();
+    return writeError.empty() && stopSignal() == 0 ? kExitOk : runFailure(err, writeError);
 }
 
-int runPlay(const LabOptions& options, std::ostream& err) {
-    KeysScript script;
-    if (options.keysFile) {
-        std::string text;
-        if (std::string error = readWholeFile(*options.keysFile, text); !error.empty()) {
-            return usageError(err, "--keys: " + error);
-        }
-        if (std::string error = parseKeysScript(text, script); !error.empty()) {
-            return usageError(err, "--keys: '" + *options.keysFile + "' " + error);
-        }
-    }
-
-    // Every output is created before the run, so a bad path is reported at
-    // once; all of them appear only when the run is complete.
-    TextOutput trace;
-    WavWriter wav;
-    ShotsFolder shots;
-    if (options.traceFile) {
-        if (std::string error = trace.open(*options.traceFile); !error.empty()) return usageError(err, "--trace: " + error);
-    }
-    if (options.wavFile) {
-        if (std::string error = wav.open(*options.wavFile); !error.empty()) return usageError(err, "--wav: " + error);
-    }
-    if (options.shotsDir) {
-        if (std::string error = shots.open(*options.shotsDir); !error.empty()) return usageError(err, error);
-    }
-
-    std::string writeError;
-    BlockSink sink;
-    if (options.wavFile) {
-        sink = [&](const RenderedBlock& block) {
-            if (writeError.empty()) writeError = wav.write(block.samples);
-        };
-    }
-    SimulatedRun run(options.seed, options.clockMs, std::move(sink));
-    run.start();
-
-    std::vector<uint32_t> doubled;
-    if (options.shotsDir) doubled.resize(static_cast<size_t>(kOutputWidth) * kOutputHeight);
-
-    for (int64_t frame = 0; frame < options.frames && writeError.empty(); ++frame) {
-        const int64_t timeMs = run.clock().frameStartMs();
-        const bool goOn = run.playFrame(script.stateAt(frame));
-        if (options.traceFile) {
-            if (!trace.write(traceJson(run.world(), frame, timeMs, !goOn) + "\n")) {
-                writeError = trace.errorText();
-            }
-        }
-        if (options.shotsDir && frame % options.every == 0 && writeError.empty()) {
-            writeError = shots.shoot(frame, run.world(), doubled);
-        }
-        if (!goOn) break;
-    }
-    if (!writeError.empty()) return runFailure(err, writeError);
-
-    if (options.traceFile) {
-        if (std::string error = trace.finish(); !error.empty()) return runFailure(err, error);
-    }
-    if (options.wavFile) {
-        if (std::string error = wav.finish(); !error.empty()) return runFailure(err, error);
-    }
-    if (options.shotsDir) {
-        if (std::string error = shots.commit(); !error.empty()) return runFailure(err, error);
-    }
-    return kExitOk;
-}
-
-}  // namespace
-
+// Reads a whole file. Returns an empty string or a message.
 std::string readWholeFile(const std::string& path, std::string& contents) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) return "'" + path + "' is a directory";
@@ -277,108 +187,44 @@ std::string readWholeFile(const std::string& path, std::string& contents) {
     return {};
 }
 
-std::string songJson(const World& world, int nextDraw) {
-    std::string voices = "[";
-    for (int i = 0; i < kVoiceCount; ++i) {
-        const Voice& v = world.voices[i];
-        JsonLine line;
-        line.number("highLevel", v.highLevel)
-            .number("lowLevel", v.lowLevel)
-            .number("highSlope", v.highSlope)
-            .number("lowSlope", v.lowSlope)
-            .integer("noise", v.noise ? 1 : 0)
-            .number("attackStep", v.attackStep)
-            .number("decayStep", v.decayStep)
-            .number("cutoff", v.cutoff)
-            .number("damping", v.damping)
-            .number("pulseWidth", v.pulseWidth)
-            .number("amplitude", v.amplitude);
-        if (i != 0) voices += ',';
-        voices += line.str();
-    }
-    voices += ']';
-
-    JsonLine json;
-    json.number("terrainTime", world.terrainTime)
-        .number("animTime", world.animTime)
-        .number("masterGain", world.masterGain)
-        .integer("chunksPerStep", world.chunksPerStep)
-        .integer("chunkCounter", world.chunkCounter)
-        .integer("bassOffbeat", world.bassOffbeat ? 1 : 0)
-        .integers("barRoots", intsOf(world.barRoots))
-        .integers("barQualities", intsOf(world.barQualities))
-        .integer("currentRoot", world.currentRoot)
-        .integer("currentQuality", world.currentQuality)
-        .integer("stepIndex", world.stepIndex)
-        .integer("barIndex", world.barIndex)
-        .integers("melodyPattern", intsOf(world.melodyPattern))
-        .integer("melodyLength", world.melodyLength)
-        .integers("drumPattern", intsOf(world.drumPattern))
-        .raw("voices", voices)
-        .numbers("notePeriods", floatsOf(world.NotePeriodTable))
-        .integer("nextDraw", nextDraw);
-    return json.str();
-}
-
-std::string traceJson(const World& world, int64_t frame, int64_t timeMs, bool quit) {
-    std::string pickups = "[";
-    bool first = true;
-    for (size_t slot = 0; slot < world.pickups.size(); ++slot) {
-        const Pickup& p = world.pickups[slot];
-        if (!p.active) continue;
-        if (!first) pickups += ',';
-        first = false;
-        pickups += '[' + std::to_string(slot) + ',' + std::to_string(p.column) + ',' + std::to_string(p.row) + ']';
-    }
-    pickups += ']';
-
-    JsonLine json;
-    json.integer("frame", frame)
-        .integer("time", timeMs)
-        .boolean("quit", quit)
-        .integer("playerX", world.playerX)
-        .integer("playerY", world.playerY)
-        .integer("playerDirection", world.playerDirection)
-        .integer("energy", world.energy)
-        .integer("boostFuel", world.boostFuel)
-        .integer("score", world.score)
-        .integer("frameCounter", world.frameCounter)
-        .integer("gameOverCounter", world.gameOverCounter)
-        .integer("scopeMode", world.scopeMode ? 1 : 0)
-        .integer("tileOrientation", world.tileOrientation)
-        .number("terrainTime", world.terrainTime)
-        .number("terrainSpeed", world.terrainSpeed)
-        .number("animTime", world.animTime)
-        .number("masterGain", world.masterGain)
-        .integer("beatFlag", world.beatFlag ? 1 : 0)
-        .integer("stepIndex", world.stepIndex)
-        .integer("barIndex", world.barIndex)
-        .integer("currentRoot", world.currentRoot)
-        .integer("currentQuality", world.currentQuality)
-        .raw("pickups", pickups)
-        .string("grid", toHex16(gridDigest(world)))
-        .string("framebuffer", toHex16(framebufferDigest(world)));
-    return json.str();
-}
-
-std::string terrainText(const World& world) {
+std::string loadKeysScript(const LabOptions& options, KeysScript& script) {
+    if (!options.keysFile) return {};
     std::string text;
-    int64_t counts[3] = {0, 0, 0};
-    for (int row = 0; row < kGridRows; ++row) {
-        for (int column = 0; column < kGridColumns; ++column) {
-            const int32_t kind = world.TerrainGrid[static_cast<size_t>(row * kGridColumns + column)];
-            if (kind >= 0 && kind <= 2) {
-                ++counts[kind];
-                text += static_cast<char>('0' + kind);
-            } else {
-                text += '?';  // never a kind of the field; shown rather than hidden
-            }
-        }
-        text += '\n';
+    if (std::string error = readWholeFile(*options.keysFile, text); !error.empty()) return "--keys: " + error;
+    if (std::string error = parseKeysScript(text, script); !error.empty()) {
+        return "--keys: '" + *options.keysFile + "' " + error;
     }
-    text += "counts: " + std::to_string(counts[0]) + ' ' + std::to_string(counts[1]) + ' ' +
-            std::to_string(counts[2]) + '\n';
-    return text;
+    return {};
+}
+
+int runPlay(const LabOptions& options, std::ostream& err) {
+    KeysScript script;
+    PlayOutputs outputs;
+    if (std::string error = loadKeysScript(options, script); !error.empty()) return usageError(err, error);
+    if (std::string error = outputs.open(options); !error.empty()) return usageError(err, error);
+
+    std::string writeError;
+    BlockSink sink;
+    if (options.wavFile) {
+        sink = [&](const RenderedBlock& block) {
+            if (writeError.empty()) writeError = outputs.wav.write(block.samples);
+        };
+    }
+    SimulatedRun run(options.seed, options.clockMs, std::move(sink));
+    run.start();
+    for (int64_t frame = 0; frame < options.frames && writeError.empty() && stopSignal() == 0; ++frame) {
+        const int64_t timeMs = run.clock().frameStartMs();
+        const bool goOn = run.playFrame(script.stateAt(frame));
+        if (options.traceFile && !outputs.trace.write(traceJson(run.world(), frame, timeMs, !goOn) + "\n")) {
+            writeError = outputs.trace.writeError();
+        }
+        if (options.shotsDir && frame % options.every == 0 && writeError.empty()) {
+            writeError = outputs.shots.shoot(frame, run.world());
+        }
+        if (!goOn) break;
+    }
+    if (writeError.empty() && stopSignal() == 0) writeError = outputs.commit(options);
+    return writeError.empty() && stopSignal() == 0 ? kExitOk : runFailure(err, writeError);
 }
 
 int runCommand(const LabOptions& options, std::ostream& out, std::ostream& err) {
@@ -395,6 +241,8 @@ int runCommand(const LabOptions& options, std::ostream& out, std::ostream& err) 
     return kExitFailure;
 }
 
+}  // namespace
+
 int runLab(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     try {
         const ParsedArguments parsed = parseLabArguments(args, out, err);
@@ -410,12 +258,16 @@ int runLab(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kExitFailure;
 }
 
-int runLab(int argc, char** argv, std::ostream& out, std::ostream& err) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc && argv != nullptr; ++i) {
-        if (argv[i] != nullptr) args.emplace_back(argv[i]);
+int runLabProcess(const std::vector<std::string>& args) {
+    catchStopSignals();
+    int status = runLab(args, std::cout, std::cerr);
+    std::cout.flush();
+    if (!std::cout && status == kExitOk && stopSignal() == 0) {
+        std::cerr << kProgram << ": cannot write standard output\n";
+        status = kExitFailure;
     }
-    return runLab(args, out, err);
+    endByStopSignal();
+    return status;
 }
 
 }  // namespace vonkel::lab

@@ -5,34 +5,19 @@
 #include <vector>
 
 #include "tools/lab_options.h"
-
-namespace vonkel {
-struct World;
-}
+#include "tools/lab_reports.h"
 
 namespace vonkel::lab {
 
-// The whole program: parses the arguments (argv[0] is the program name and
-// is skipped), runs the subcommand, and returns the exit status. Standard
-// output goes to `out`, messages to `err`. Never throws.
-int runLab(int argc, char** argv, std::ostream& out, std::ostream& err);
+// The whole program on the arguments after its name: parses them, runs the
+// subcommand, and returns the exit status. Standard output goes to `out`,
+// messages to `err`. Never throws.
 int runLab(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-// Runs already validated options.
-int runCommand(const LabOptions& options, std::ostream& out, std::ostream& err);
-
-// The state of a game's song as one JSON object (the output of `song`),
-// with nextDraw given by the caller.
-std::string songJson(const World& world, int nextDraw);
-// One line of the `play` trace.
-std::string traceJson(const World& world, int64_t frame, int64_t timeMs, bool quit);
-// The `terrain` printout of the grid (30 lines and the counts line).
-std::string terrainText(const World& world);
-
-// FNV-1a 64 of the 1200 cell kinds (one byte each) and of the 76800
-// Framebuffer pixels (4 bytes each, little-endian).
-
-// Reads a whole file. Returns an empty string or a message.
-std::string readWholeFile(const std::string& path, std::string& contents);
+// runLab() as the process: on std::cout and std::cerr, with SIGINT, SIGTERM
+// and SIGPIPE caught. A run stopped by one of them removes its temporary files
+// and then ends the process with that signal; otherwise the exit status is
+// returned.
+int runLabProcess(const std::vector<std::string>& args);
 
 }  // namespace vonkel::lab

@@ -1,12 +1,13 @@
 #pragma once
-// The command line of vonkel-lab: subcommands, their options, and the strict
-// number readers behind them. Nothing here runs the game.
+// The command line of vonkel-lab: subcommands and their typed options, each
+// read by the strict readers of tools/decimal.h. Nothing here runs the game.
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include "tools/decimal.h"
 
 namespace vonkel::lab {
 
@@ -15,7 +16,6 @@ constexpr int kExitFailure = 1;  // a file could not be written during the run
 constexpr int kExitUsage = 2;    // bad arguments or bad input; nothing written
 
 constexpr int64_t kMaxFrames = 10'000'000;  // frames of one `play` run
-constexpr int64_t kMaxSeconds = 3600;       // length of one `audio` export
 
 enum class Command { Song, Audio, Terrain, Play };
 
@@ -25,7 +25,7 @@ struct LabOptions {
     uint32_t clockMs = 0;
     // audio
     int64_t blocks = 0;  // ceil(seconds x 44100 / 512)
-    std::string out;
+    std::string out;  // "-": standard output
     // terrain
     float terrainTime = 0;
     float terrainSpeed = 0;
@@ -33,8 +33,8 @@ struct LabOptions {
     // play
     int64_t frames = 0;
     std::optional<std::string> keysFile;
-    std::optional<std::string> traceFile;
-    std::optional<std::string> wavFile;
+    std::optional<std::string> traceFile;  // "-" for standard output: at most one of
+    std::optional<std::string> wavFile;    // the two
     std::optional<std::string> shotsDir;
     int64_t every = 0;
 };
@@ -48,16 +48,5 @@ struct ParsedArguments {
 // (exit 0) or a one-line message to `err` (exit 2) when there is nothing to
 // run.
 ParsedArguments parseLabArguments(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-
-// Strict readers: plain decimal text only (no sign where none is allowed, no
-// blanks, no hex or octal), within the range. nullopt when the text is not
-// such a number.
-std::optional<uint32_t> readUnsigned32(std::string_view text);
-std::optional<int64_t> readInteger(std::string_view text, int64_t min, int64_t max);
-// A finite 32-bit float, rounded once from the decimal text.
-std::optional<float> readFloat32(std::string_view text);
-// Seconds as a decimal (e.g. "2", "0.5", "12.25"), 0 < S <= kMaxSeconds,
-// turned exactly into the number of 512-frame blocks ceil(S x 44100 / 512).
-std::optional<int64_t> readSecondsAsBlocks(std::string_view text);
 
 }  // namespace vonkel::lab

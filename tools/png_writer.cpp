@@ -2,12 +2,11 @@
 
 #include <png.h>
 
-#include <cstdio>
 #include <vector>
 
 namespace vonkel::lab {
 
-std::string writePng(PendingFile& file, std::span<const uint32_t> pixels, int width, int height) {
+std::string writePng(OutputFile& file, std::span<const uint32_t> pixels, int width, int height) {
     if (width <= 0 || height <= 0 ||
         pixels.size() != static_cast<size_t>(width) * static_cast<size_t>(height)) {
         return "picture size does not match its pixels";
@@ -19,30 +18,20 @@ std::string writePng(PendingFile& file, std::span<const uint32_t> pixels, int wi
         rgb[3 * i + 2] = static_cast<uint8_t>(pixels[i]);
     }
 
-    std::FILE* stream = ::fdopen(file.fd(), "wb");
-    if (stream == nullptr) return "cannot write PNG '" + file.finalPath() + "'";
-    file.releaseFd();  // the stream owns it now
-
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     image.width = static_cast<png_uint_32>(width);
     image.height = static_cast<png_uint_32>(height);
     image.format = PNG_FORMAT_RGB;
-    const int ok = png_image_write_to_stdio(&image, stream, 0, rgb.data(), width * 3, nullptr);
+    std::string encoded(PNG_IMAGE_PNG_SIZE_MAX(image), '\0');
+    png_alloc_size_t size = encoded.size();
+    const int ok = png_image_write_to_memory(&image, encoded.data(), &size, 0, rgb.data(), width * 3, nullptr);
     const std::string libraryMessage = ok ? std::string() : std::string(image.message);
     png_image_free(&image);
-    const bool flushed = std::fflush(stream) == 0 && !std::ferror(stream);
-    const bool closed = std::fclose(stream) == 0;
-    if (!ok) return "cannot write PNG '" + file.finalPath() + "': " + libraryMessage;
-    if (!flushed || !closed) return "cannot write PNG '" + file.finalPath() + "'";
-    return {};
-}
-
-std::string writePngFile(const std::string& path, std::span<const uint32_t> pixels, int width, int height) {
-    PendingFile file;
-    if (std::string error = file.create(path); !error.empty()) return error;
-    if (std::string error = writePng(file, pixels, width, height); !error.empty()) return error;
-    return file.commit();
+    if (!ok) return "cannot write PNG '" + file.path() + "': " + libraryMessage;
+    encoded.resize(size);
+    if (!file.write(encoded)) return file.writeError();
+    return file.close();
 }
 
 }  // namespace vonkel::lab

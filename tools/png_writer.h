@@ -8,11 +8,9 @@
 
 namespace vonkel::lab {
 
-// Writes the picture (row-major, `width` pixels a row) into the created but
-// not yet committed file, and closes it. Returns an empty string or a message.
-std::string writePng(PendingFile& file, std::span<const uint32_t> pixels, int width, int height);
-
-// The same into a file of its own, which appears only when complete.
-std::string writePngFile(const std::string& path, std::span<const uint32_t> pixels, int width, int height);
+// Writes the picture (row-major, `width` pixels a row) into the open file
+// and closes it, leaving the commit to the caller. Returns an empty string
+// or a message.
+std::string writePng(OutputFile& file, std::span<const uint32_t> pixels, int width, int height);
 
 }  // namespace vonkel::lab

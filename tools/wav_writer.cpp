@@ -1,63 +1,60 @@
 #include "tools/wav_writer.h"
 
-#include <sndfile.h>
+#include <bit>
 
 namespace vonkel::lab {
+namespace {
 
-WavWriter::~WavWriter() { abandon(); }
-
-void WavWriter::abandon() {
-    if (sndfile_ != nullptr) {
-        sf_close(sndfile_);
-        sndfile_ = nullptr;
-    }
-    file_.discard();
+void appendLittleEndian(std::string& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-std::string WavWriter::open(const std::string& path) {
-    abandon();
-    written_ = 0;
-    if (std::string error = file_.create(path); !error.empty()) return error;
+}  // namespace
 
-    SF_INFO info{};
-    info.samplerate = kWavSampleRate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    // libsndfile owns the descriptor from here on and closes it.
-    sndfile_ = sf_open_fd(file_.releaseFd(), SFM_WRITE, &info, SF_TRUE);
-    if (sndfile_ == nullptr) {
-        const std::string message = "cannot write WAV '" + path + "': " + sf_strerror(nullptr);
-        abandon();
-        return message;
-    }
-    // The samples go out exactly as given: no peak chunk to keep up to date,
-    // no clipping.
-    sf_command(sndfile_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
-    sf_command(sndfile_, SFC_SET_CLIPPING, nullptr, SF_FALSE);
+std::string wavHeader(uint64_t samples) {
+    // Sizes are 32-bit in a WAV file.
+    const auto dataBytes = static_cast<uint32_t>(samples * 4);
+    std::string header;
+    header += "RIFF";
+    appendLittleEndian(header, 72 + dataBytes, 4);
+    header += "WAVEfmt ";
+    appendLittleEndian(header, 16, 4);
+    appendLittleEndian(header, 3, 2);  // IEEE float
+    appendLittleEndian(header, 1, 2);  // channels
+    appendLittleEndian(header, kWavSampleRate, 4);
+    appendLittleEndian(header, kWavSampleRate * 4, 4);  // bytes a second
+    appendLittleEndian(header, 4, 2);                   // bytes a frame
+    appendLittleEndian(header, 32, 2);                  // bits a sample
+    header += "fact";
+    appendLittleEndian(header, 4, 4);
+    appendLittleEndian(header, static_cast<uint32_t>(samples), 4);
+    header += "PAD ";
+    appendLittleEndian(header, 16, 4);
+    header.append(16, '\0');
+    header += "data";
+    appendLittleEndian(header, dataBytes, 4);
+    return header;
+}
+
+std::string WavWriter::open(const std::string& path, std::optional<int64_t> samples) {
+    announced_ = samples;
+    written_ = 0;
+    if (std::string error = file_.open(path, !samples); !error.empty()) return error;
+    if (!file_.write(wavHeader(static_cast<uint64_t>(samples.value_or(0))))) return file_.writeError();
     return {};
 }
 
 std::string WavWriter::write(std::span<const float> samples) {
-    if (sndfile_ == nullptr) return "WAV file is not open";
-    const auto count = static_cast<sf_count_t>(samples.size());
-    if (sf_write_float(sndfile_, samples.data(), count) != count) {
-        const std::string message = "cannot write WAV '" + file_.finalPath() + "': " + sf_strerror(sndfile_);
-        abandon();
-        return message;
-    }
-    written_ += count;
-    return {};
+    std::string bytes;
+    bytes.reserve(samples.size() * 4);
+    for (float sample : samples) appendLittleEndian(bytes, std::bit_cast<uint32_t>(sample), 4);
+    written_ += static_cast<long long>(samples.size());
+    return file_.write(bytes) ? std::string() : file_.writeError();
 }
 
 std::string WavWriter::finish() {
-    if (sndfile_ == nullptr) return "WAV file is not open";
-    sf_write_sync(sndfile_);
-    const int closed = sf_close(sndfile_);
-    sndfile_ = nullptr;
-    if (closed != 0) {
-        const std::string message = "cannot finish WAV '" + file_.finalPath() + "': " + sf_error_number(closed);
-        file_.discard();
-        return message;
+    if (announced_ != written_ && !file_.writeAt(0, wavHeader(static_cast<uint64_t>(written_)))) {
+        return file_.writeError();
     }
     return file_.commit();
 }

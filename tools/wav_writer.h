@@ -1,37 +1,37 @@
 #pragma once
 // Mono 44100 Hz WAV files of 32-bit IEEE float samples, written as the
-// samples arrive. The file appears under its name only when finish()
-// succeeds; a writer dropped before that leaves nothing behind.
+// samples arrive, into an OutputFile (so the file appears under its name only
+// when finish() succeeds, and "-" is standard output).
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
 #include "tools/output_file.h"
 
-typedef struct sf_private_tag SNDFILE;
-
 namespace vonkel::lab {
 
 constexpr int kWavSampleRate = 44100;
 
+// The 80-byte header of such a file holding `samples` samples: RIFF, fmt
+// (IEEE float, 1 channel), fact, a PAD chunk that puts the samples at byte
+// 80, and the data chunk's head. The layout of the files vonkel-lab has
+// always written, byte for byte.
+std::string wavHeader(uint64_t samples);
+
 class WavWriter {
 public:
-    WavWriter() = default;
-    ~WavWriter();
-    WavWriter(const WavWriter&) = delete;
-    WavWriter& operator=(const WavWriter&) = delete;
-
+    // Opens the file for exactly `samples` samples, whose header can then go
+    // out first (a pipe gets the samples as they come); or, without it, for
+    // as many as are written, whose header finish() writes again.
+    std::string open(const std::string& path, std::optional<int64_t> samples = std::nullopt);
     // Each returns an empty string on success, else a message.
-    std::string open(const std::string& path);
     std::string write(std::span<const float> samples);
     std::string finish();
 
-    long long samplesWritten() const { return written_; }
-
 private:
-    void abandon();
-
-    PendingFile file_;
-    SNDFILE* sndfile_ = nullptr;
+    OutputFile file_;
+    std::optional<int64_t> announced_;
     long long written_ = 0;
 };
 

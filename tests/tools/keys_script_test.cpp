@@ -99,12 +99,20 @@ TEST(KeysScript, RejectsMalformedLines) {
         "10000000 up",       // beyond the largest frame
         "99999999999999999999999 up",  // would overflow
         "5.0 up",
+        "010 up",            // no leading zeros: never read as octal
+        "0x10 up",
+        "1e3 up",
     };
     for (const char* line : bad) {
         const std::string error = parseError(std::string(line) + "\n");
         EXPECT_EQ(error.rfind("line 1:", 0), 0u) << "accepted: '" << line << "'";
     }
     EXPECT_NE(parseError(std::string("5 up\0z\n", 7)), "");
+    // The message says what is wrong with the frame number.
+    EXPECT_NE(parseError("-5 up\n").find("negative"), std::string::npos);
+    EXPECT_NE(parseError("10000000 up\n").find("too large"), std::string::npos);
+    EXPECT_NE(parseError("010 up\n").find("bad frame number '010'"), std::string::npos);
+    EXPECT_NE(parseError("up 5\n").find("'up 5'"), std::string::npos);
 }
 
 TEST(KeysScript, AFailedParseLeavesTheScriptAsItWas) {

@@ -38,58 +38,6 @@ void expectUsageError(const std::vector<std::string>& args, const std::string& w
     EXPECT_NE(o.err.find(what), std::string::npos) << joined << ": " << o.err;
 }
 
-TEST(ReadNumbers, Unsigned32IsPlainDecimal) {
-    EXPECT_EQ(readUnsigned32("0"), 0u);
-    EXPECT_EQ(readUnsigned32("4294967295"), 4294967295u);
-    EXPECT_EQ(readUnsigned32("010"), 10u);  // decimal, never octal
-    for (const char* bad :
-         {"4294967296", "-1", "-0x1", "0x10", "+5", " 5", "5 ", "", "1e3", "99999999999999999999999999999"})
-        EXPECT_FALSE(readUnsigned32(bad)) << bad;
-}
-
-TEST(ReadNumbers, IntegerRespectsItsRange) {
-    EXPECT_EQ(readInteger("1", 1, 10), 1);
-    EXPECT_EQ(readInteger("10", 1, 10), 10);
-    EXPECT_FALSE(readInteger("0", 1, 10));
-    EXPECT_FALSE(readInteger("11", 1, 10));
-    EXPECT_EQ(readInteger("-3", -5, 5), -3);
-    EXPECT_FALSE(readInteger("-", -5, 5));
-    EXPECT_FALSE(readInteger("--3", -5, 5));
-    // Long digit strings are out of range, not wrapped around.
-    EXPECT_FALSE(readInteger("9999999999999999999", 0, 100));
-    EXPECT_FALSE(readInteger("18446744073709551621", 0, 100));  // 2^64 + 5
-    EXPECT_FALSE(readInteger("-9999999999999999999", -100, 0));
-    EXPECT_EQ(readInteger("0000000000000000000000042", 0, 100), 42);
-}
-
-TEST(ReadNumbers, Float32RoundsOnceFromTheDecimal) {
-    EXPECT_EQ(readFloat32("0.0003"), 0.0003f);
-    EXPECT_EQ(readFloat32("100"), 100.0f);
-    EXPECT_EQ(readFloat32("-2.5e1"), -25.0f);
-    // 1 + 2^-24 + tiny: a double first would round to 1 + 2^-24 and then to
-    // even (1.0); once, straight to float, it rounds up.
-    EXPECT_EQ(readFloat32("1.000000059604644775390625000001"), 1.00000012f);
-    for (const char* bad : {"nan", "inf", "1e39" /* beyond float */, "0x1p3", "", ".", "1.5x", " 1"})
-        EXPECT_FALSE(readFloat32(bad)) << bad;
-}
-
-TEST(ReadNumbers, SecondsBecomeWholeBlocksExactly) {
-    // ceil(S x 44100 / 512)
-    EXPECT_EQ(readSecondsAsBlocks("1"), 87);      // 86.13
-    EXPECT_EQ(readSecondsAsBlocks("2"), 173);     // 172.27
-    EXPECT_EQ(readSecondsAsBlocks("0.05"), 5);    // 4.31
-    EXPECT_EQ(readSecondsAsBlocks("5.12"), 441);  // exactly 441
-    EXPECT_EQ(readSecondsAsBlocks("5.1200"), 441);
-    EXPECT_EQ(readSecondsAsBlocks("5.120000001"), 442);
-    EXPECT_EQ(readSecondsAsBlocks(".5"), 44);     // 43.07
-    EXPECT_EQ(readSecondsAsBlocks("3."), 259);    // 258.4
-    EXPECT_EQ(readSecondsAsBlocks("0.000000001"), 1);
-    EXPECT_EQ(readSecondsAsBlocks("3600"), 310079);  // 310078.125
-    for (const char* bad : {"0", "0.000", "3600.001", "-1", "1e2", ".", "", "1.2.3", "99999999999999999999",
-                            "0.0000000001" /* finer than a nanosecond */})
-        EXPECT_FALSE(readSecondsAsBlocks(bad)) << bad;
-}
-
 TEST(LabArguments, ReadsEachSubcommand) {
     Outcome o = parse({"song", "--seed", "7"});
     ASSERT_TRUE(o.parsed.options);
@@ -123,6 +71,13 @@ TEST(LabArguments, ReadsEachSubcommand) {
     EXPECT_EQ(p.shotsDir, "shots");
     EXPECT_EQ(p.every, 10);
 
+    o = parse({"audio", "--seed", "1", "--seconds", "2", "--out", "-"});
+    ASSERT_TRUE(o.parsed.options) << o.err;
+    EXPECT_EQ(o.parsed.options->out, "-");
+    o = parse({"play", "--seed", "1", "--frames", "2", "--trace", "-", "--wav", "w.wav"});
+    ASSERT_TRUE(o.parsed.options) << o.err;
+    EXPECT_EQ(o.parsed.options->traceFile, "-");
+
     o = parse({"play", "--seed", "3", "--frames", "1"});
     ASSERT_TRUE(o.parsed.options) << o.err;
     EXPECT_FALSE(o.parsed.options->keysFile || o.parsed.options->traceFile || o.parsed.options->wavFile ||
@@ -137,6 +92,9 @@ TEST(LabArguments, RejectsBadArgumentsWithOneLine) {
     expectUsageError({"song", "--seed=-1"}, "--seed");
     expectUsageError({"song", "--seed", "4294967296"}, "--seed");
     expectUsageError({"song", "--seed", "0x10"}, "--seed");
+    expectUsageError({"song", "--seed", "010"}, "got '010'");
+    expectUsageError({"play", "--seed", "1", "--frames", "1e3"}, "--frames");
+    expectUsageError({"terrain", "--time", "0x1p3", "--speed", "0"}, "--time");
     expectUsageError({"song", "--seed", "1", "--seed", "2"}, "seed");
     expectUsageError({"song", "--seed", "1", "extra"}, "extra");
     expectUsageError({"song", "--seed", "1", "--frames", "2"}, "--frames");
@@ -159,6 +117,10 @@ TEST(LabArguments, RejectsBadArgumentsWithOneLine) {
     expectUsageError({"play", "--seed", "1", "--frames", "5", "--every", "2"}, "--shots");
     expectUsageError({"play", "--seed", "1", "--frames", "5", "--shots", "d", "--every", "0"}, "--every");
     expectUsageError({"play", "--seed", "1", "--frames", "5", "--trace", "x", "--wav", "x"}, "same file");
+    expectUsageError({"play", "--seed", "1", "--frames", "5", "--trace", "-", "--wav", "-"}, "standard output");
+    // Each message points at the help of its subcommand.
+    expectUsageError({"terrain", "--time", "1", "--speed", "2"}, "see vonkel-lab terrain --help");
+    expectUsageError({"dance"}, "unknown subcommand 'dance'");
 }
 
 TEST(LabArguments, HelpGoesToStandardOutputWithStatusZero) {

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "lab_test_support.h"
@@ -15,13 +18,14 @@ namespace {
 
 using test::TempDir;
 
-TEST(PendingFile, AppearsOnlyWhenCommitted) {
+TEST(OutputFile, AppearsOnlyWhenCommitted) {
     TempDir dir;
     const std::string target = dir.file("out.txt");
     {
-        PendingFile file;
-        ASSERT_EQ(file.create(target), "");
-        ASSERT_EQ(::write(file.fd(), "hello", 5), 5);
+        OutputFile file;
+        ASSERT_EQ(file.open(target), "");
+        ASSERT_TRUE(file.write("hello"));
+        ASSERT_EQ(file.close(), "");
         EXPECT_FALSE(std::filesystem::exists(target));
         EXPECT_EQ(dir.list().size(), 1u);  // the temporary, beside the target
         EXPECT_EQ(std::filesystem::path(file.tempPath()).parent_path(), dir.path());
@@ -31,26 +35,83 @@ TEST(PendingFile, AppearsOnlyWhenCommitted) {
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"out.txt"}));
 }
 
-TEST(PendingFile, LeavesNothingWhenNotCommitted) {
+TEST(OutputFile, LeavesNothingWhenNotCommitted) {
     TempDir dir;
     dir.write("keep.txt", "old");
     {
-        PendingFile file;
-        ASSERT_EQ(file.create(dir.file("keep.txt")), "");
-        ASSERT_EQ(::write(file.fd(), "new", 3), 3);
+        OutputFile file;
+        ASSERT_EQ(file.open(dir.file("keep.txt")), "");
+        ASSERT_TRUE(file.write(std::string(100000, 'x')));  // past the buffer
     }
     // The earlier file is untouched and no temporary is left.
     EXPECT_EQ(dir.read("keep.txt"), "old");
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"keep.txt"}));
 }
 
-TEST(PendingFile, ReportsPathsThatCannotBeFiles) {
+TEST(OutputFile, ReportsPathsThatCannotBeFiles) {
     TempDir dir;
-    PendingFile file;
-    EXPECT_NE(file.create(dir.file("missing/out.txt")), "");
-    EXPECT_NE(file.create(dir.path().string()), "");  // a directory
-    EXPECT_NE(file.create(""), "");
+    OutputFile file;
+    EXPECT_NE(file.open(dir.file("missing/out.txt")), "");
+    EXPECT_NE(file.open(dir.path().string()), "");  // a directory
+    EXPECT_NE(file.open(dir.file("missing/")), "");
+    EXPECT_NE(file.open(""), "");
     EXPECT_TRUE(dir.list().empty());
+}
+
+TEST(OutputFile, OverwritesEarlierBytesInPlace) {
+    TempDir dir;
+    OutputFile file;
+    ASSERT_EQ(file.open(dir.file("h.bin"), true), "");
+    ASSERT_TRUE(file.write("....body"));
+    ASSERT_TRUE(file.writeAt(0, "HEAD"));
+    ASSERT_EQ(file.commit(), "");
+    EXPECT_EQ(dir.read("h.bin"), "HEADbody");
+}
+
+// A pipe reached by a path, as /dev/stdout is when standard output is a pipe.
+struct NamedPipe {
+    int fds[2] = {-1, -1};
+    NamedPipe() { EXPECT_EQ(::pipe(fds), 0); }
+    ~NamedPipe() {
+        ::close(fds[0]);
+        ::close(fds[1]);
+    }
+    std::string writePath() const { return "/proc/self/fd/" + std::to_string(fds[1]); }
+    std::string readAll() {
+        ::close(std::exchange(fds[1], -1));
+        std::string text;
+        char chunk[4096];
+        for (ssize_t n; (n = ::read(fds[0], chunk, sizeof chunk)) > 0;) text.append(chunk, static_cast<size_t>(n));
+        return text;
+    }
+};
+
+TEST(OutputFile, APipeIsWrittenInPlaceAndSpooledWhenItMustSeek) {
+    for (const bool needsSeek : {false, true}) {
+        NamedPipe pipe;
+        OutputFile file;
+        ASSERT_EQ(file.open(pipe.writePath(), needsSeek), "");
+        EXPECT_EQ(file.tempPath(), "");  // nothing to rename over a pipe
+        ASSERT_TRUE(file.write("....body"));
+        EXPECT_EQ(file.writeAt(0, "HEAD"), needsSeek);
+        const std::string closed = file.close();
+        EXPECT_EQ(closed.empty(), needsSeek) << closed;
+        if (needsSeek) {
+            EXPECT_EQ(pipe.readAll(), "HEADbody");
+        } else {
+            EXPECT_NE(closed.find(pipe.writePath()), std::string::npos) << closed;
+        }
+    }
+}
+
+TEST(OutputFile, AWriteErrorNamesTheFile) {
+    if (!std::filesystem::is_character_file("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    OutputFile file;
+    ASSERT_EQ(file.open("/dev/full"), "");
+    EXPECT_EQ(file.tempPath(), "");
+    file.write(std::string(100000, 'x'));
+    EXPECT_EQ(file.commit(), "cannot write '/dev/full': " + std::string(std::strerror(ENOSPC)));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 }
 
 TEST(WavWriter, WritesMonoFloatSamplesExactly) {
@@ -65,7 +126,6 @@ TEST(WavWriter, WritesMonoFloatSamplesExactly) {
     ASSERT_EQ(writer.write(std::span<const float>(samples).subspan(5)), "");
     EXPECT_FALSE(std::filesystem::exists(dir.file("a.wav")));
     ASSERT_EQ(writer.finish(), "");
-    EXPECT_EQ(writer.samplesWritten(), static_cast<long long>(samples.size()));
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"a.wav"}));
 
     SF_INFO info;
@@ -73,6 +133,23 @@ TEST(WavWriter, WritesMonoFloatSamplesExactly) {
     EXPECT_EQ(info.samplerate, 44100);
     EXPECT_EQ(info.channels, 1);
     EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+}
+
+TEST(WavWriter, TheHeaderIsTheSameWhetherTheLengthIsKnownOrNot) {
+    TempDir dir;
+    const std::vector<float> samples(700, 0.25f);
+    WavWriter known, counted;
+    ASSERT_EQ(known.open(dir.file("known.wav"), 700), "");
+    ASSERT_EQ(counted.open(dir.file("counted.wav")), "");
+    ASSERT_EQ(known.write(samples), "");
+    ASSERT_EQ(counted.write(samples), "");
+    ASSERT_EQ(known.finish(), "");
+    ASSERT_EQ(counted.finish(), "");
+    const std::string bytes = dir.read("known.wav");
+    EXPECT_EQ(bytes, dir.read("counted.wav"));
+    ASSERT_EQ(bytes.size(), 80u + 700u * 4u);
+    EXPECT_EQ(bytes.substr(0, 80), wavHeader(700));
+    EXPECT_EQ(bytes.substr(76, 4), std::string("\xf0\x0a\0\0", 4));  // data bytes, little-endian
 }
 
 TEST(WavWriter, AnUnfinishedFileLeavesNothingBehind) {
@@ -84,10 +161,22 @@ TEST(WavWriter, AnUnfinishedFileLeavesNothingBehind) {
         ASSERT_EQ(writer.write(one), "");
     }
     EXPECT_TRUE(dir.list().empty());
+    {
+        WavWriter writer;  // the length was announced, the samples fell short
+        ASSERT_EQ(writer.open(dir.file("b.wav"), 512), "");
+    }
+    EXPECT_TRUE(dir.list().empty());
 
     WavWriter nowhere;
     EXPECT_NE(nowhere.open(dir.file("no/such/dir/c.wav")), "");
     EXPECT_TRUE(dir.list().empty());
+}
+
+std::string writePngFile(const std::string& path, std::span<const uint32_t> pixels, int width, int height) {
+    OutputFile file;
+    if (std::string error = file.open(path); !error.empty()) return error;
+    if (std::string error = writePng(file, pixels, width, height); !error.empty()) return error;
+    return file.commit();
 }
 
 TEST(PngWriter, WritesRgbPixelsThatReadBack) {
