@@ -190,6 +190,11 @@ async function main() {
   const module = await createVonkelModule();  // eslint-disable-line no-undef
   report.moduleReadyMs = performance.now();
   const page = new Page(module, settings);
+  report.status = () => {
+    if (report.state === 'loading' || report.state === 'ready') return null;
+    const [x, y, scope, gameOver, energy, score] = module.UTF8ToString(module._vonkel_status()).split(' ').map(Number);
+    return { x, y, scope, gameOver, energy, score };
+  };
   if (settings.script || settings.mute) {
     page.start();
   } else {

@@ -7,6 +7,7 @@
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -31,6 +32,7 @@ struct PageGame {
     int64_t samplesRendered = 0;
     std::vector<uint32_t> canvasPixels = std::vector<uint32_t>(static_cast<size_t>(kOutputWidth) * kOutputHeight);
     char digestText[52] = {};
+    char statusText[96] = {};
 };
 
 PageGame& game() {
@@ -128,5 +130,15 @@ EMSCRIPTEN_KEEPALIVE const char* vonkel_digests() {
     return g.digestText;
 }
 EMSCRIPTEN_KEEPALIVE double vonkel_samples_rendered() { return static_cast<double>(game().samplesRendered); }
+
+// "PLAYERX PLAYERY SCOPEMODE GAMEOVERCOUNTER ENERGY SCORE": what a test of
+// the live page checks after its key events.
+EMSCRIPTEN_KEEPALIVE const char* vonkel_status() {
+    PageGame& g = game();
+    const World& w = g.run->world();
+    std::snprintf(g.statusText, sizeof g.statusText, "%d %d %d %d %d %d", w.playerX, w.playerY, w.scopeMode ? 1 : 0,
+                  w.gameOverCounter, w.energy, w.score);
+    return g.statusText;
+}
 
 }  // extern "C"
