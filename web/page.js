@@ -189,6 +189,7 @@ async function main() {
   }
   const module = await createVonkelModule();  // eslint-disable-line no-undef
   report.moduleReadyMs = performance.now();
+  window.vonkelModule = module;  // for measurements and debugging from the console
   const page = new Page(module, settings);
   report.status = () => {
     if (report.state === 'loading' || report.state === 'ready') return null;

@@ -18,6 +18,7 @@
 #include "lockstep/digests.h"
 #include "lockstep/frame_pacer.h"
 #include "lockstep/simulated_run.h"
+#include "synth/audio_renderer.h"
 #include "web/page_keys.h"
 
 namespace vonkel::web {
@@ -139,6 +140,21 @@ EMSCRIPTEN_KEEPALIVE const char* vonkel_status() {
     std::snprintf(g.statusText, sizeof g.statusText, "%d %d %d %d %d %d", w.playerX, w.playerY, w.scopeMode ? 1 : 0,
                   w.gameOverCounter, w.energy, w.score);
     return g.statusText;
+}
+
+// For measuring the synthesiser alone (the audio real-time factor): a fresh
+// song for `seed` rendered for `seconds` on the simulated clock, frames only
+// sweeping the lead voice, as `vonkel-lab audio` does. Returns the samples
+// rendered. It replaces the page's game, which must be started anew.
+EMSCRIPTEN_KEEPALIVE double vonkel_render_song(uint32_t seed, double seconds) {
+    PageGame& g = game();
+    vonkel_start(seed, 0, 0);
+    const auto blocks = static_cast<int64_t>(seconds * kSampleRate / kBlockFrames);
+    while (g.run->clock().blocksRendered() < blocks) {
+        g.run->sweepFrame(blocks);
+        g.pendingSamples.clear();
+    }
+    return static_cast<double>(g.samplesRendered);
 }
 
 }  // extern "C"
