@@ -136,3 +136,65 @@ class LivePage(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class PageScripts(unittest.TestCase):
+    """The page's own modules, loaded in the browser."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.server = StaticServer(SITE)
+        cls.browser = Browser()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.browser.close()
+        cls.server.close()
+
+    def run_module(self, module, body):
+        """Runs `body` with the module's exports as `m`; returns its value."""
+        return self.browser.driver.execute_async_script(
+            f"const done = arguments[0]; import('./{module}').then((m) => done({body}))"
+            ".catch((e) => done('error: ' + e));")
+
+    def test_gamepad_mapping_is_the_desktops(self):
+        self.browser.open(self.server.url + "?mute=1")
+
+        def pad(pressed=(), axes=(0, 0)):
+            buttons = ",".join(f"{{pressed: {'true' if i in pressed else 'false'}}}" for i in range(17))
+            return f"m.gamepadMask({{buttons: [{buttons}], axes: [{axes[0]}, {axes[1]}, 0.9, 0.9]}})"
+
+        up, down, left, right, z, escape = 1, 2, 4, 8, 16, 64
+        cases = [
+            (pad(), 0),
+            (pad(pressed=(12,)), up), (pad(pressed=(13,)), down), (pad(pressed=(14,)), left),
+            (pad(pressed=(15,)), right), (pad(pressed=(0,)), z), (pad(pressed=(1,)), z),
+            (pad(pressed=(9,)), escape), (pad(pressed=(2, 3, 8)), 0),
+            (pad(axes=(-0.9, 0)), left), (pad(axes=(0.9, 0.9)), right | down), (pad(axes=(0, -0.6)), up),
+            (pad(axes=(0.3, -0.3)), 0),  # inside the dead zone (right stick ignored)
+            (pad(pressed=(0, 15), axes=(0, 1)), z | right | down),
+        ]
+        for expression, mask in cases:
+            self.assertEqual(self.run_module("input.js", expression), mask, expression)
+
+    def test_key_scripts_read_as_the_labs(self):
+        self.browser.open(self.server.url + "?mute=1")
+        script = "# c\\n\\n  0 right \\n12 up,z\\r\\n40 -\\n41 escape , enter\\n"
+        self.assertEqual(self.run_module("key_script.js", f"[0, 11, 12, 39, 40, 41, 99].map((f) => "
+                                         f"m.maskAt(m.parseKeyScript('{script}'), f))"),
+                         [8, 8, 17, 17, 0, 96, 96])
+        for bad, message in (("0 jump", "line 1: unknown key 'jump'"), ("5 up\\n5 down", "line 2: frames must increase"),
+                             ("0 up,up", "listed twice"), ("7", "missing keys"), ("-1 up", "expected 'FRAME KEYS'"),
+                             ("0 up,", "unknown key ''")):
+            got = self.run_module("key_script.js", f"(() => {{ try {{ m.parseKeyScript('{bad}'); return 'parsed'; }}"
+                                  " catch (e) { return e.message; } })()")
+            self.assertIn(message, got, bad)
+
+    def test_a_bad_parameter_is_shown_on_the_page(self):
+        b = self.browser
+        b.open(self.server.url + "?keys=0%20jump")
+        b.wait_for(lambda: b.report("state") == "error", 10, "the error")
+        self.assertIn("unknown key 'jump'", b.driver.find_element("id", "overlay").text)
+        b.open(self.server.url + "?seed=-3")
+        b.wait_for(lambda: b.report("state") == "error", 10, "the error")
+        self.assertIn("?seed=", b.report("error"))
