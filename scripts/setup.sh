@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that vonkel needs to build, run and test,
 # skipping those already present. Quiet when nothing is missing.
+# Usage: setup.sh [web] [web-test]
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,15 @@ packages=(
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils libxdamage-dev
   openbox desktop-file-utils appstream lintian man-db debootstrap fakeroot
 )
+# Only on request, being large: `setup.sh web` adds the wasm compiler for
+# the web page, `setup.sh web-test` also the browser and driver of its tests.
+for group in "$@"; do
+  case $group in
+    web) packages+=(emscripten) ;;
+    web-test) packages+=(emscripten chromium chromium-driver python3-selenium) ;;
+    *) echo "setup: unknown group '$group' (web, web-test)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

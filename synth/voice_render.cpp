@@ -10,8 +10,12 @@
 // random draws stay in order because at most one voice of a pass draws.
 // Where the processor has AVX2, stages 1 to 3 use four or eight lanes per
 // instruction with the same arithmetic (nothing fused: -ffp-contract=off and
-// no FMA); a plain scalar path does the same elsewhere.
+// no FMA); a plain scalar path does the same elsewhere (and on processors
+// that are not x86, such as the web page's wasm).
+#if defined(__x86_64__) || defined(__i386__)
+#define VONKEL_X86_VECTORS 1
 #include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -169,6 +173,7 @@ void oscillatorsPortable(OscillatorLanes& lanes, StageBuffers& stage, int intern
         for (int k = 0; k < lanes.count; ++k) lanes.advance(k, stage, i);
 }
 
+#if VONKEL_X86_VECTORS
 // Mixes the eight output samples from j0 on: four per vector (AVX2) or eight
 // (AVX-512), the same additions in the same order as sample by sample.
 using GroupMixer = void (*)(int count, const Contributions& contribution, float* out, int j0);
@@ -206,6 +211,7 @@ bool useAvx512() {
     static const bool supported = __builtin_cpu_supports("avx512f");
     return supported && !detail::portableVoiceRendering;
 }
+#endif
 
 // The filter state of the voices of one pass, one lane each. Lanes without a
 // voice hold zeros and stay at rest.
@@ -216,6 +222,7 @@ struct FilterLanes {
     alignas(32) double damping[kLanes] = {};
 };
 
+#if VONKEL_X86_VECTORS
 // Oscillators and filters of all lanes in one loop, eight (oscillators) and
 // four (filters) lanes per instruction, so that the oscillator work of one
 // sample overlaps the filter chain of the one before. The rare per-lane
@@ -291,6 +298,7 @@ __attribute__((target("avx2"))) void oscillatorsAndFiltersAvx2(OscillatorLanes& 
         _mm256_store_pd(&f.vel[4 * h], vel[h]);
     }
 }
+#endif
 
 void filterPortable(FilterLanes& f, int count, const StageBuffers& stage, Contributions& contribution, int frames) {
     for (int k = 0; k < count; ++k) {
@@ -315,10 +323,12 @@ void mixPortable(int count, const Contributions& contribution, float* out, int f
     }
 }
 
+#if VONKEL_X86_VECTORS
 bool useAvx2() {
     static const bool supported = __builtin_cpu_supports("avx2");
     return supported && !detail::portableVoiceRendering;
 }
+#endif
 
 // One pass over at most eight voices and at most one chunk of frames.
 void renderPass(Voice* const* voices, const bool* isKick, int count, float* out, int frames, Random& random) {
@@ -333,11 +343,14 @@ void renderPass(Voice* const* voices, const bool* isKick, int count, float* out,
     int mixed = 0;
     {
         OscillatorLanes lanes(voices, isKick, count, random);
+#if VONKEL_X86_VECTORS
         if (useAvx2()) {
             oscillatorsAndFiltersAvx2(lanes, f, contribution, kOversampling * frames);
             const GroupMixer mixGroup = useAvx512() ? mixGroupAvx512 : mixGroupAvx2;
             for (; mixed + 8 <= frames; mixed += 8) mixGroup(count, contribution, out, mixed);
-        } else {
+        } else
+#endif
+        {
             StageBuffers stage;
             oscillatorsPortable(lanes, stage, kOversampling * frames);
             filterPortable(f, count, stage, contribution, frames);

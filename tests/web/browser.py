@@ -1,0 +1,84 @@
+"""Headless Chromium for the web page's tests: a static server on a free
+port of 127.0.0.1 and a fresh browser profile per test class."""
+import functools
+import http.server
+import shutil
+import tempfile
+import threading
+import time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+
+CHROMIUM_FLAGS = [
+    "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
+    "--disable-component-update", "--disable-sync", "--no-first-run", "--window-size=1024,768",
+    # The tests' clicks are real gestures; this only keeps a slow start from
+    # racing the audio policy.
+    "--autoplay-policy=no-user-gesture-required",
+]
+
+
+class _QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+class StaticServer:
+    """Serves a folder on http://127.0.0.1 at a port the system picks."""
+
+    def __init__(self, folder):
+        handler = functools.partial(_QuietHandler, directory=folder)
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+        self.thread.start()
+
+    @property
+    def url(self):
+        return f"http://127.0.0.1:{self.httpd.server_address[1]}/"
+
+    def close(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+
+class Browser:
+    def __init__(self, chromium="/usr/bin/chromium", driver="/usr/bin/chromedriver"):
+        self.profile = tempfile.mkdtemp(prefix="vonkel-chromium-")
+        options = webdriver.ChromeOptions()
+        options.binary_location = chromium
+        for flag in CHROMIUM_FLAGS:
+            options.add_argument(flag)
+        options.add_argument(f"--user-data-dir={self.profile}")
+        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+        self.driver = webdriver.Chrome(service=Service(driver), options=options)
+
+    def open(self, url):
+        self.driver.get(url)
+
+    def report(self, key=None):
+        if key is None:
+            return self.driver.execute_script("return window.vonkel || null")
+        return self.driver.execute_script(f"return window.vonkel ? window.vonkel.{key} : null")
+
+    def wait_for(self, condition, timeout, what):
+        """Polls `condition()` until it is true; fails with `what` after `timeout` s."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            value = condition()
+            if value:
+                return value
+            time.sleep(0.05)
+        raise AssertionError(f"timed out after {timeout} s waiting for {what}")
+
+    def console_errors(self):
+        return [e for e in self.driver.get_log("browser") if e["level"] == "SEVERE"]
+
+    def cdp(self, method, **params):
+        return self.driver.execute_cdp_cmd(method, params)
+
+    def close(self):
+        try:
+            self.driver.quit()
+        finally:
+            shutil.rmtree(self.profile, ignore_errors=True)

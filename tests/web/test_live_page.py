@@ -1,0 +1,200 @@
+"""The page as a player meets it: the start overlay, real key events
+through the DevTools protocol, focus, the end screen and the sound."""
+import os
+import time
+import unittest
+
+from browser import Browser, StaticServer
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SITE = os.environ.get("VONKEL_WEB_SITE", os.path.join(HERE, "..", "..", "build", "web", "site"))
+
+KEYS = {
+    "ArrowRight": ("ArrowRight", 39),
+    "ArrowDown": ("ArrowDown", 40),
+    "Escape": ("Escape", 27),
+    "KeyZ": ("z", 90),
+}
+
+
+class LivePage(unittest.TestCase):
+    def setUp(self):
+        self.server = StaticServer(SITE)
+        self.browser = Browser()
+        self.addCleanup(self.server.close)
+        self.addCleanup(self.browser.close)
+
+    def key(self, kind, code):
+        key, virtual = KEYS[code]
+        self.browser.cdp("Input.dispatchKeyEvent", type=kind, code=code, key=key, windowsVirtualKeyCode=virtual)
+
+    def status(self):
+        return self.browser.driver.execute_script("return window.vonkel.status()")
+
+    def frames(self):
+        return self.browser.report("framesPlayed")
+
+    def wait_frames(self, count):
+        """Waits until `count` more frames have been played."""
+        target = self.frames() + count
+        self.browser.wait_for(lambda: self.frames() >= target, 30, f"{count} frames")
+
+    def start(self, query="?seed=7"):
+        b = self.browser
+        b.open(self.server.url + query)
+        b.wait_for(lambda: b.report("state") == "ready", 30, "the start overlay")
+        overlay = b.driver.find_element("id", "overlay")
+        self.assertIn("click or press a key to start", overlay.text.lower())
+        overlay.click()
+        b.wait_for(lambda: b.report("state") == "playing", 30, "the game to start")
+        self.wait_frames(5)
+
+    def test_loads_without_console_errors_and_scales_by_whole_steps(self):
+        self.start()
+        self.wait_frames(30)
+        self.assertEqual(self.browser.console_errors(), [])
+        d = self.browser.driver
+        self.assertEqual(d.execute_script("return getComputedStyle(document.getElementById('screen')).imageRendering"),
+                         "pixelated")
+        screen_width = "return document.getElementById('screen').getBoundingClientRect().width"
+        for width, height, scale in ((1400, 1000, 2), (1279, 2000, 1), (2600, 1500, 3), (500, 600, 500 / 640)):
+            self.browser.cdp("Emulation.setDeviceMetricsOverride", width=width, height=height, deviceScaleFactor=1,
+                             mobile=False)
+            self.browser.wait_for(lambda: abs(d.execute_script(screen_width) - 640 * scale) < 0.5, 5,
+                                  f"a {640 * scale} px wide picture in {width} x {height}")
+
+    def test_keys_steer_escape_opens_the_scope_view_and_quits_to_the_end_screen(self):
+        self.start()
+        x0 = self.status()["x"]
+        self.key("rawKeyDown", "ArrowRight")
+        self.wait_frames(20)
+        self.key("keyUp", "ArrowRight")
+        self.wait_frames(5)
+        moved = self.status()["x"]
+        self.assertGreater(moved, x0, "held ArrowRight moves the player right")
+        self.wait_frames(10)
+        self.assertEqual(self.status()["x"], moved, "released, the player stops")
+        # Scrolling keys keep the page still.
+        self.assertEqual(self.browser.driver.execute_script("return scrollY"), 0)
+
+        self.key("rawKeyDown", "Escape")
+        self.wait_frames(3)
+        self.key("keyUp", "Escape")
+        self.assertEqual(self.status()["scope"], 1, "Escape opens the scope view")
+        self.wait_frames(40)
+        self.key("rawKeyDown", "Escape")
+        b = self.browser
+        b.wait_for(lambda: b.report("state") == "ended", 10, "the end screen")
+        self.key("keyUp", "Escape")
+        self.assertIn("ended", b.driver.find_element("id", "overlay").text)
+        # A key starts afresh: a new game, out of the scope view.
+        self.key("rawKeyDown", "KeyZ")
+        self.key("keyUp", "KeyZ")
+        b.wait_for(lambda: b.report("state") == "playing", 10, "a new start-up")
+        self.wait_frames(3)
+        self.assertEqual(self.status()["scope"], 0)
+
+    def test_losing_focus_releases_held_keys(self):
+        self.start()
+        y0 = self.status()["y"]
+        self.key("rawKeyDown", "ArrowDown")
+        self.wait_frames(10)
+        self.assertGreater(self.status()["y"], y0, "held ArrowDown moves the player down")
+        d = self.browser.driver
+        game_tab = d.current_window_handle
+        d.switch_to.new_window("tab")  # the game's tab is hidden and blurred
+        time.sleep(0.3)
+        d.switch_to.window(game_tab)
+        d.execute_script("window.focus()")
+        self.browser.wait_for(lambda: d.execute_script("return document.hasFocus()"), 10, "the focus to come back")
+        self.wait_frames(5)
+        y_back = self.status()["y"]
+        self.wait_frames(20)
+        self.assertEqual(self.status()["y"], y_back, "no key is held after the focus came back, with no keyUp sent")
+
+    def test_the_worklet_plays_non_silent_samples_at_the_audio_clocks_pace(self):
+        self.start()
+        b = self.browser
+        b.wait_for(lambda: (b.report("audio") or {}).get("played", 0) > 0, 20, "the worklet to play")
+        first = b.report("audio")
+        b.wait_for(lambda: b.report("audio")["time"] - first["time"] > 3, 20, "three seconds of audio")
+        last = b.report("audio")
+        self.assertEqual(b.report("audioState"), "running")
+        audio_seconds = last["time"] - first["time"]
+        received = (last["received"] - first["received"]) / 44100
+        played = (last["played"] - first["played"]) / 44100
+        # The page renders and the worklet plays about as fast as the sound
+        # card's clock runs: not a timing test, a check that rendering keeps up.
+        self.assertGreater(received / audio_seconds, 0.8)
+        self.assertLess(received / audio_seconds, 1.2)
+        self.assertGreater(played / audio_seconds, 0.8)
+        self.assertGreater(last["nonSilent"] - first["nonSilent"], 0.5 * (last["played"] - first["played"]))
+        # About 75 ms queued between rendering and playing.
+        self.assertGreater(last["queued"], 0.03 * 44100)
+        self.assertLess(last["queued"], 0.2 * 44100)
+
+
+if __name__ == "__main__":
+    unittest.main()
+
+
+class PageScripts(unittest.TestCase):
+    """The page's own modules, loaded in the browser."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.server = StaticServer(SITE)
+        cls.browser = Browser()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.browser.close()
+        cls.server.close()
+
+    def run_module(self, module, body):
+        """Runs `body` with the module's exports as `m`; returns its value."""
+        return self.browser.driver.execute_async_script(
+            f"const done = arguments[0]; import('./{module}').then((m) => done({body}))"
+            ".catch((e) => done('error: ' + e));")
+
+    def test_gamepad_mapping_is_the_desktops(self):
+        self.browser.open(self.server.url + "?mute=1")
+
+        def pad(pressed=(), axes=(0, 0)):
+            buttons = ",".join(f"{{pressed: {'true' if i in pressed else 'false'}}}" for i in range(17))
+            return f"m.gamepadMask({{buttons: [{buttons}], axes: [{axes[0]}, {axes[1]}, 0.9, 0.9]}})"
+
+        up, down, left, right, z, escape = 1, 2, 4, 8, 16, 64
+        cases = [
+            (pad(), 0),
+            (pad(pressed=(12,)), up), (pad(pressed=(13,)), down), (pad(pressed=(14,)), left),
+            (pad(pressed=(15,)), right), (pad(pressed=(0,)), z), (pad(pressed=(1,)), z),
+            (pad(pressed=(9,)), escape), (pad(pressed=(2, 3, 8)), 0),
+            (pad(axes=(-0.9, 0)), left), (pad(axes=(0.9, 0.9)), right | down), (pad(axes=(0, -0.6)), up),
+            (pad(axes=(0.3, -0.3)), 0),  # inside the dead zone (right stick ignored)
+            (pad(pressed=(0, 15), axes=(0, 1)), z | right | down),
+        ]
+        for expression, mask in cases:
+            self.assertEqual(self.run_module("input.js", expression), mask, expression)
+
+    def test_key_scripts_read_as_the_labs(self):
+        self.browser.open(self.server.url + "?mute=1")
+        script = "# c\\n\\n  0 right \\n12 up,z\\r\\n40 -\\n41 escape , enter\\n"
+        self.assertEqual(self.run_module("key_script.js", f"[0, 11, 12, 39, 40, 41, 99].map((f) => "
+                                         f"m.maskAt(m.parseKeyScript('{script}'), f))"),
+                         [8, 8, 17, 17, 0, 96, 96])
+        for bad, message in (("0 jump", "line 1: unknown key 'jump'"), ("5 up\\n5 down", "line 2: frames must increase"),
+                             ("0 up,up", "listed twice"), ("7", "missing keys"), ("-1 up", "expected 'FRAME KEYS'"),
+                             ("0 up,", "unknown key ''")):
+            got = self.run_module("key_script.js", f"(() => {{ try {{ m.parseKeyScript('{bad}'); return 'parsed'; }}"
+                                  " catch (e) { return e.message; } })()")
+            self.assertIn(message, got, bad)
+
+    def test_a_bad_parameter_is_shown_on_the_page(self):
+        b = self.browser
+        b.open(self.server.url + "?keys=0%20jump")
+        b.wait_for(lambda: b.report("state") == "error", 10, "the error")
+        self.assertIn("unknown key 'jump'", b.driver.find_element("id", "overlay").text)
+        b.open(self.server.url + "?seed=-3")
+        b.wait_for(lambda: b.report("state") == "error", 10, "the error")
+        self.assertIn("?seed=", b.report("error"))
