@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/random.h"
-#include "app/rounding.h"
 #include "synth/voice.h"
 #include "synth/voice_render_lanes.h"
 #include "synth/voice_render_paths.h"
@@ -23,23 +21,6 @@ VoiceRenderPath forcedVoiceRenderPath = VoiceRenderPath::automatic;
 }  // namespace detail
 
 namespace render {
-namespace {
-
-constexpr float kAttackCeiling = 0.2f;
-constexpr float kDecayFloor = 0.0001f;
-constexpr float kKickPitchFall = 1.001f;
-constexpr float kNoiseScale = 0.006666667f;  // 1/150
-
-// A part of the period is at least one internal sample long, so no step is
-// ever divided by a zero length, whatever period or pulse width a voice holds.
-int32_t atLeastOneSample(int32_t samples) { return std::max<int32_t>(samples, 1); }
-
-float rampStep(float slope, int32_t samples) {
-    return static_cast<float>(static_cast<double>(slope) / static_cast<double>(static_cast<float>(samples)));
-}
-
-}  // namespace
-
 OscillatorLanes::OscillatorLanes(Voice* const* voices, const bool* kick, int n) : count(n), noiseLane(-1) {
     for (int k = 0; k < kLanes; ++k) {
         const bool used = k < n;
@@ -66,50 +47,6 @@ OscillatorLanes::~OscillatorLanes() {
         voice[k]->step = step[k];
     }
 }
-
-void OscillatorLanes::partStarts(int k) {
-    Voice& v = *voice[k];
-    if (counter[k] == highSamples[k] && highSamples[k] != periodSamples[k]) {
-        inLowPhase[k] = 1;
-        osc[k] = v.lowLevel;
-        step[k] = rampStep(v.lowSlope, periodSamples[k] - highSamples[k]);
-    }
-    if (counter[k] >= periodSamples[k]) {
-        inLowPhase[k] = 0;
-        counter[k] = 0;
-        const float period = v.period;
-        const double highShare = static_cast<double>(v.pulseWidth.load()) * 0.5 + 0.5;
-        periodSamples[k] = atLeastOneSample(roundToInt(period));
-        highSamples[k] = atLeastOneSample(roundToInt(highShare * static_cast<double>(period)));
-        osc[k] = v.highLevel;
-        step[k] = rampStep(v.highSlope, highSamples[k]);
-    }
-}
-
-void OscillatorLanes::tick(int k) {
-    Voice& v = *voice[k];
-    if (isKick[k]) v.period = static_cast<float>(static_cast<double>(v.period.load()) * f32(kKickPitchFall));
-    float a = v.amplitude;
-    const float before = a;
-    if (v.decaying) {
-        a = static_cast<float>(static_cast<double>(a) - static_cast<double>(v.decayStep.load()));
-        if (a < kDecayFloor) {
-            a = 0.0f;
-            v.decaying = false;
-        }
-    }
-    if (v.attacking) {
-        a = static_cast<float>(static_cast<double>(a) + static_cast<double>(v.attackStep.load()));
-        if (a > kAttackCeiling) {
-            a = kAttackCeiling;
-            v.attacking = false;
-        }
-    }
-    if (a != before) v.amplitude = a;
-    amp[k] = a;
-}
-
-float OscillatorLanes::noiseValue() { return static_cast<float>((drawRandom() % 101 - 50) * f32(kNoiseScale)); }
 
 namespace {
 

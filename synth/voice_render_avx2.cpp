@@ -1,36 +1,41 @@
 // The AVX2 path: the ramps and filters of all eight lanes side by side, the
-// filters as two vectors of four doubles. The walk of voice_render_events.cpp
-// has already placed every part start and envelope tick, so the loop runs
-// without a test from one part start to the next; its time goes to the
-// filter's own dependency chain. The products come out sample-major and are
-// turned lane-major four by four for the mix, which keeps eight groups of
-// four output samples in flight.
+// filters as two vectors of four doubles. The lane walk runs a few blocks of
+// eight samples ahead and places every part start and envelope tick, so the
+// loop runs without a test from one part start to the next and its time goes
+// to the filter's own dependency chain, with the walk's work beside it. The
+// products come out sample-major and are turned lane-major four by four for
+// the mix, which keeps eight groups of four output samples in flight.
 #include <immintrin.h>
 
 #include <algorithm>
+#include <climits>
 
 #include "synth/voice_render_lanes.h"
+#include "synth/voice_render_transpose.h"
 
 namespace vonkel::render {
 namespace {
 
-struct FilterRegisters {
+struct Registers {
+    __m256 osc, step, noiseMask;
     __m256d pos[2], vel[2], cutoff[2], damping[2];
 };
 
-// Samples from..to-1, none of which starts a part.
+// Samples from..to-1 of the block that starts at i0; none starts a part.
 template <bool Noise>
-__attribute__((target("avx2"), always_inline)) inline void runSamples(__m256& osc, __m256 step, __m256 noiseMask,
-                                                                     FilterRegisters& r, const LaneTimeline& t,
-                                                                     Products& products, int from, int to) {
+__attribute__((target("avx2"), always_inline)) inline void runSamples(Registers& r, OscillatorLanes& lanes, LaneWalk& walk,
+                                                                     const __m256 amp[8], Products& products, int i0,
+                                                                     int from, int to) {
     for (int i = from; i < to; ++i) {
-        osc = _mm256_add_ps(osc, step);
-        if (Noise) osc = _mm256_blendv_ps(osc, _mm256_broadcast_ss(&t.noise[i]), noiseMask);
-        const __m256 amp = _mm256_load_ps(t.amp[i]);
-        const __m256d oscHalf[2] = {_mm256_cvtps_pd(_mm256_castps256_ps128(osc)),
-                                    _mm256_cvtps_pd(_mm256_extractf128_ps(osc, 1))};
-        const __m256d ampHalf[2] = {_mm256_cvtps_pd(_mm256_castps256_ps128(amp)),
-                                    _mm256_cvtps_pd(_mm256_extractf128_ps(amp, 1))};
+        // One lane's walk per sample, beside the filters' chain.
+        walk.walkLane(lanes, i & 7, std::min(walk.internalSamples, i + kWalkAhead));
+        r.osc = _mm256_add_ps(r.osc, r.step);
+        if (Noise) r.osc = _mm256_blendv_ps(r.osc, _mm256_broadcast_ss(&walk.noise[i]), r.noiseMask);
+        const __m256 a = amp[i - i0];
+        const __m256d oscHalf[2] = {_mm256_cvtps_pd(_mm256_castps256_ps128(r.osc)),
+                                    _mm256_cvtps_pd(_mm256_extractf128_ps(r.osc, 1))};
+        const __m256d ampHalf[2] = {_mm256_cvtps_pd(_mm256_castps256_ps128(a)),
+                                    _mm256_cvtps_pd(_mm256_extractf128_ps(a, 1))};
         for (int h = 0; h < 2; ++h) {
             __m256d v = _mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(oscHalf[h], r.pos[h]), r.cutoff[h]), r.vel[h]);
             v = _mm256_sub_pd(v, _mm256_mul_pd(v, r.damping[h]));
@@ -42,43 +47,54 @@ __attribute__((target("avx2"), always_inline)) inline void runSamples(__m256& os
 }
 
 template <bool Noise>
-__attribute__((target("avx2"))) void oscillatorsAndFilters(OscillatorLanes& lanes, const LaneTimeline& t,
-                                                           FilterLanes& f, Products& products, int internalSamples) {
+__attribute__((target("avx2"))) void oscillatorsAndFilters(OscillatorLanes& lanes, LaneWalk& walk, FilterLanes& f,
+                                                           Products& products, int internalSamples) {
     const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256 noiseMask = _mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_set1_epi32(lanes.noiseLane), laneIndex));
-    FilterRegisters r;
+    Registers r;
+    r.noiseMask = _mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_set1_epi32(lanes.noiseLane), laneIndex));
     for (int h = 0; h < 2; ++h) {
         r.pos[h] = _mm256_load_pd(&f.pos[4 * h]);
         r.vel[h] = _mm256_load_pd(&f.vel[4 * h]);
         r.cutoff[h] = _mm256_load_pd(&f.cutoff[4 * h]);
         r.damping[h] = _mm256_load_pd(&f.damping[4 * h]);
     }
-    __m256 osc = _mm256_load_ps(t.osc);
-    __m256 step = _mm256_load_ps(t.step);
-    const PartStart* next[kLanes];
-    for (int k = 0; k < kLanes; ++k) next[k] = t.starts[k];
-    int i = 0;
-    for (;;) {
-        int until = internalSamples;
-        for (int k = 0; k < kLanes; ++k) until = std::min<int>(until, next[k]->sample);
-        runSamples<Noise>(osc, step, noiseMask, r, t, products, i, until);
-        if (until >= internalSamples) break;
-        // The lanes whose part starts fall on this sample take their new
-        // ramp value and step before the sample's step is added.
-        _mm256_store_ps(lanes.osc, osc);
-        _mm256_store_ps(lanes.step, step);
-        for (int k = 0; k < kLanes; ++k) {
-            if (next[k]->sample != until) continue;
-            lanes.osc[k] = next[k]->osc;
-            lanes.step[k] = next[k]->step;
-            ++next[k];
+    r.osc = _mm256_load_ps(walk.osc);
+    r.step = _mm256_load_ps(walk.step);
+    int applied[kLanes] = {};  // part starts taken, per lane
+    for (int k = 0; k < kLanes; ++k) walk.walkLane(lanes, k, std::min(internalSamples, kWalkAhead));
+    for (int i0 = 0; i0 < internalSamples; i0 += 8) {
+        const int end = std::min(i0 + 8, internalSamples);
+        walk.drawNoise(lanes, end);
+        __m256 amp[8];
+        ampBlock(walk, i0, amp);
+        int i = i0;
+        for (;;) {
+            int start = INT_MAX;
+            for (int k = 0; k < kLanes; ++k) start = std::min(start, walk.starts[k][applied[k]].sample);
+            if (start >= end) break;
+            runSamples<Noise>(r, lanes, walk, amp, products, i0, i, start);
+            // The lanes whose part starts fall on this sample take their new
+            // ramp value and step before the sample's step is added.
+            alignas(32) float osc[kLanes], step[kLanes];
+            _mm256_store_ps(osc, r.osc);
+            _mm256_store_ps(step, r.step);
+            for (int k = 0; k < kLanes; ++k) {
+                const PartStart& next = walk.starts[k][applied[k]];
+                if (next.sample != start) continue;
+                osc[k] = next.osc;
+                step[k] = next.step;
+                ++applied[k];
+            }
+            r.osc = _mm256_load_ps(osc);
+            r.step = _mm256_load_ps(step);
+            i = start;
         }
-        osc = _mm256_load_ps(lanes.osc);
-        step = _mm256_load_ps(lanes.step);
-        i = until;
+        runSamples<Noise>(r, lanes, walk, amp, products, i0, i, end);
     }
-    _mm256_store_ps(lanes.osc, osc);
-    _mm256_store_ps(lanes.step, step);
+    for (int k = 0; k < kLanes; ++k) walk.walkLane(lanes, k, internalSamples);
+    walk.finish(lanes);
+    _mm256_storeu_ps(lanes.osc, r.osc);
+    _mm256_storeu_ps(lanes.step, r.step);
     for (int h = 0; h < 2; ++h) {
         _mm256_store_pd(&f.pos[4 * h], r.pos[h]);
         _mm256_store_pd(&f.vel[4 * h], r.vel[h]);
@@ -101,9 +117,6 @@ __attribute__((target("avx2"))) void mixGroupAvx2(int count, const Contributions
 
 }  // namespace
 
-// Four output samples at a time: for each internal sample q and each half of
-// the lanes, a 4 x 4 block (output sample by lane) turned into lane by
-// output sample.
 __attribute__((target("avx2"))) void transposeProductsAvx2(const Products& products, Contributions& contribution,
                                                            int frames) {
     int j = 0;
@@ -134,13 +147,13 @@ __attribute__((target("avx2"))) void transposeProductsAvx2(const Products& produ
 
 void renderLanesAvx2(OscillatorLanes& lanes, FilterLanes& f, float* out, int frames) {
     const int internalSamples = kOversampling * frames;
-    LaneTimeline timeline;
-    walkLanes(lanes, timeline, internalSamples);
+    LaneWalk walk;
+    walk.begin(lanes, internalSamples);
     Products products;
     if (lanes.noiseLane >= 0)
-        oscillatorsAndFilters<true>(lanes, timeline, f, products, internalSamples);
+        oscillatorsAndFilters<true>(lanes, walk, f, products, internalSamples);
     else
-        oscillatorsAndFilters<false>(lanes, timeline, f, products, internalSamples);
+        oscillatorsAndFilters<false>(lanes, walk, f, products, internalSamples);
     Contributions contribution;
     transposeProductsAvx2(products, contribution, frames);
     int mixed = 0;

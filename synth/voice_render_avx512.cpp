@@ -1,10 +1,13 @@
-// The AVX-512 path: as the AVX2 path, with the eight filters in one vector
-// of eight doubles and the mix eight output samples to a vector.
+// The AVX-512 path: as the AVX2 path (voice_render_avx2.cpp), with the eight
+// filters in one vector of eight doubles and the mix eight output samples to
+// a vector.
 #include <immintrin.h>
 
 #include <algorithm>
+#include <climits>
 
 #include "synth/voice_render_lanes.h"
+#include "synth/voice_render_transpose.h"
 
 namespace vonkel::render {
 namespace {
@@ -17,61 +20,79 @@ namespace {
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 
-// Samples from..to-1, none of which starts a part.
+struct Registers {
+    __m256 osc, step, noiseMask;
+    __m512d pos, vel, cutoff, damping;
+};
+
+// Samples from..to-1 of the block that starts at i0; none starts a part.
 template <bool Noise>
-__attribute__((target("avx512f"), always_inline)) inline void runSamples(__m256& osc, __m256 step, __m256 noiseMask,
-                                                                        __m512d& pos, __m512d& vel, __m512d cutoff,
-                                                                        __m512d damping, const LaneTimeline& t,
-                                                                        Products& products, int from, int to) {
+__attribute__((target("avx512f"), always_inline)) inline void runSamples(Registers& r, OscillatorLanes& lanes, LaneWalk& walk,
+                                                                        const __m256 amp[8], Products& products,
+                                                                        int i0, int from, int to) {
     for (int i = from; i < to; ++i) {
-        osc = _mm256_add_ps(osc, step);
-        if (Noise) osc = _mm256_blendv_ps(osc, _mm256_broadcast_ss(&t.noise[i]), noiseMask);
-        const __m512d amp = _mm512_cvtps_pd(_mm256_load_ps(t.amp[i]));
-        __m512d v = _mm512_add_pd(_mm512_mul_pd(_mm512_sub_pd(_mm512_cvtps_pd(osc), pos), cutoff), vel);
-        v = _mm512_sub_pd(v, _mm512_mul_pd(v, damping));
-        vel = _mm512_cvtps_pd(_mm512_cvtpd_ps(v));
-        pos = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_add_pd(pos, v)));
-        _mm512_store_pd(products.lane[i], _mm512_mul_pd(pos, amp));
+        // One lane's walk per sample, beside the filters' chain.
+        walk.walkLane(lanes, i & 7, std::min(walk.internalSamples, i + kWalkAhead));
+        r.osc = _mm256_add_ps(r.osc, r.step);
+        if (Noise) r.osc = _mm256_blendv_ps(r.osc, _mm256_broadcast_ss(&walk.noise[i]), r.noiseMask);
+        const __m512d a = _mm512_cvtps_pd(amp[i - i0]);
+        __m512d v = _mm512_add_pd(_mm512_mul_pd(_mm512_sub_pd(_mm512_cvtps_pd(r.osc), r.pos), r.cutoff), r.vel);
+        v = _mm512_sub_pd(v, _mm512_mul_pd(v, r.damping));
+        r.vel = _mm512_cvtps_pd(_mm512_cvtpd_ps(v));
+        r.pos = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_add_pd(r.pos, v)));
+        _mm512_store_pd(products.lane[i], _mm512_mul_pd(r.pos, a));
     }
 }
 
 template <bool Noise>
-__attribute__((target("avx512f"))) void oscillatorsAndFilters(OscillatorLanes& lanes, const LaneTimeline& t,
-                                                              FilterLanes& f, Products& products, int internalSamples) {
+__attribute__((target("avx512f"))) void oscillatorsAndFilters(OscillatorLanes& lanes, LaneWalk& walk, FilterLanes& f,
+                                                              Products& products, int internalSamples) {
     const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256 noiseMask = _mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_set1_epi32(lanes.noiseLane), laneIndex));
-    __m512d pos = _mm512_load_pd(f.pos);
-    __m512d vel = _mm512_load_pd(f.vel);
-    const __m512d cutoff = _mm512_load_pd(f.cutoff);
-    const __m512d damping = _mm512_load_pd(f.damping);
-    __m256 osc = _mm256_load_ps(t.osc);
-    __m256 step = _mm256_load_ps(t.step);
-    const PartStart* next[kLanes];
-    for (int k = 0; k < kLanes; ++k) next[k] = t.starts[k];
-    int i = 0;
-    for (;;) {
-        int until = internalSamples;
-        for (int k = 0; k < kLanes; ++k) until = std::min<int>(until, next[k]->sample);
-        runSamples<Noise>(osc, step, noiseMask, pos, vel, cutoff, damping, t, products, i, until);
-        if (until >= internalSamples) break;
-        // The lanes whose part starts fall on this sample take their new
-        // ramp value and step before the sample's step is added.
-        _mm256_store_ps(lanes.osc, osc);
-        _mm256_store_ps(lanes.step, step);
-        for (int k = 0; k < kLanes; ++k) {
-            if (next[k]->sample != until) continue;
-            lanes.osc[k] = next[k]->osc;
-            lanes.step[k] = next[k]->step;
-            ++next[k];
+    Registers r;
+    r.noiseMask = _mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_set1_epi32(lanes.noiseLane), laneIndex));
+    r.pos = _mm512_load_pd(f.pos);
+    r.vel = _mm512_load_pd(f.vel);
+    r.cutoff = _mm512_load_pd(f.cutoff);
+    r.damping = _mm512_load_pd(f.damping);
+    r.osc = _mm256_load_ps(walk.osc);
+    r.step = _mm256_load_ps(walk.step);
+    int applied[kLanes] = {};  // part starts taken, per lane
+    for (int k = 0; k < kLanes; ++k) walk.walkLane(lanes, k, std::min(internalSamples, kWalkAhead));
+    for (int i0 = 0; i0 < internalSamples; i0 += 8) {
+        const int end = std::min(i0 + 8, internalSamples);
+        walk.drawNoise(lanes, end);
+        __m256 amp[8];
+        ampBlock(walk, i0, amp);
+        int i = i0;
+        for (;;) {
+            int start = INT_MAX;
+            for (int k = 0; k < kLanes; ++k) start = std::min(start, walk.starts[k][applied[k]].sample);
+            if (start >= end) break;
+            runSamples<Noise>(r, lanes, walk, amp, products, i0, i, start);
+            // The lanes whose part starts fall on this sample take their new
+            // ramp value and step before the sample's step is added.
+            alignas(32) float osc[kLanes], step[kLanes];
+            _mm256_store_ps(osc, r.osc);
+            _mm256_store_ps(step, r.step);
+            for (int k = 0; k < kLanes; ++k) {
+                const PartStart& next = walk.starts[k][applied[k]];
+                if (next.sample != start) continue;
+                osc[k] = next.osc;
+                step[k] = next.step;
+                ++applied[k];
+            }
+            r.osc = _mm256_load_ps(osc);
+            r.step = _mm256_load_ps(step);
+            i = start;
         }
-        osc = _mm256_load_ps(lanes.osc);
-        step = _mm256_load_ps(lanes.step);
-        i = until;
+        runSamples<Noise>(r, lanes, walk, amp, products, i0, i, end);
     }
-    _mm256_store_ps(lanes.osc, osc);
-    _mm256_store_ps(lanes.step, step);
-    _mm512_store_pd(f.pos, pos);
-    _mm512_store_pd(f.vel, vel);
+    for (int k = 0; k < kLanes; ++k) walk.walkLane(lanes, k, internalSamples);
+    walk.finish(lanes);
+    _mm256_storeu_ps(lanes.osc, r.osc);
+    _mm256_storeu_ps(lanes.step, r.step);
+    _mm512_store_pd(f.pos, r.pos);
+    _mm512_store_pd(f.vel, r.vel);
 }
 
 // Output samples j0 .. j0+31: four sums of eight samples each, every
@@ -97,13 +118,13 @@ __attribute__((target("avx512f"))) void mixGroupAvx512(int count, const Contribu
 
 void renderLanesAvx512(OscillatorLanes& lanes, FilterLanes& f, float* out, int frames) {
     const int internalSamples = kOversampling * frames;
-    LaneTimeline timeline;
-    walkLanes(lanes, timeline, internalSamples);
+    LaneWalk walk;
+    walk.begin(lanes, internalSamples);
     Products products;
     if (lanes.noiseLane >= 0)
-        oscillatorsAndFilters<true>(lanes, timeline, f, products, internalSamples);
+        oscillatorsAndFilters<true>(lanes, walk, f, products, internalSamples);
     else
-        oscillatorsAndFilters<false>(lanes, timeline, f, products, internalSamples);
+        oscillatorsAndFilters<false>(lanes, walk, f, products, internalSamples);
     Contributions contribution;
     transposeProductsAvx2(products, contribution, frames);
     int mixed = 0;

@@ -3,6 +3,9 @@
 // voice per lane, at most eight), their oscillator, envelope and filter
 // state, and the buffers between the stages of a chunk.
 //
+// The per-lane steps are always inlined: a call inside the vector loops would
+// spill the filter state to memory at every sample.
+//
 // Every path computes, for each voice and internal sample, exactly what the
 // voice would compute on its own: the counter moves, the part starts, the
 // ramp (or noise) value, the envelope tick, the spring filter, and the
@@ -10,14 +13,30 @@
 // sample the four contributions of voice 0, then voice 1's, and so on, each
 // rounded to the 32-bit sample on its own. Nothing is fused (-ffp-contract=off
 // and no FMA intrinsics) and no sum is regrouped.
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 
+#include "app/random.h"
+#include "app/rounding.h"
 #include "synth/voice.h"
 
 namespace vonkel::render {
 
 constexpr int kLanes = kVoiceCount;
 constexpr int kMaxInternal = kOversampling * kMaxChunkFrames;
+constexpr float kAttackCeiling = 0.2f;
+constexpr float kDecayFloor = 0.0001f;
+constexpr float kKickPitchFall = 1.001f;
+constexpr float kNoiseScale = 0.006666667f;  // 1/150
+
+// A part of the period is at least one internal sample long, so no step is
+// ever divided by a zero length, whatever period or pulse width a voice holds.
+inline int32_t atLeastOneSample(int32_t samples) { return std::max<int32_t>(samples, 1); }
+
+inline float rampStep(float slope, int32_t samples) {
+    return static_cast<float>(static_cast<double>(slope) / static_cast<double>(static_cast<float>(samples)));
+}
 
 // contribution[k][q][j]: voice k, internal sample q of output sample j
 // (filterPos x amplitude, two floats, so exact in double).
@@ -49,16 +68,54 @@ struct OscillatorLanes {
 
     // After the counter has moved: the start of the low part, then the start
     // of a period (which wins when both fall on one sample).
-    void partStarts(int k);
+    [[gnu::always_inline]] void partStarts(int k) {
+        Voice& v = *voice[k];
+        if (counter[k] == highSamples[k] && highSamples[k] != periodSamples[k]) {
+            inLowPhase[k] = 1;
+            osc[k] = v.lowLevel;
+            step[k] = rampStep(v.lowSlope, periodSamples[k] - highSamples[k]);
+        }
+        if (counter[k] >= periodSamples[k]) {
+            inLowPhase[k] = 0;
+            counter[k] = 0;
+            const float period = v.period;
+            const double highShare = static_cast<double>(v.pulseWidth.load()) * 0.5 + 0.5;
+            periodSamples[k] = atLeastOneSample(roundToInt(period));
+            highSamples[k] = atLeastOneSample(roundToInt(highShare * static_cast<double>(period)));
+            osc[k] = v.highLevel;
+            step[k] = rampStep(v.highSlope, highSamples[k]);
+        }
+    }
     // Whether partStarts(k) would start a part now.
     bool partStartsNow(int k) const {
         return (counter[k] == highSamples[k] && highSamples[k] != periodSamples[k]) ||
                counter[k] >= periodSamples[k];
     }
     // Envelope tick: decay before attack; the kick's pitch falls at every tick.
-    void tick(int k);
+    [[gnu::always_inline]] void tick(int k) {
+        Voice& v = *voice[k];
+        if (isKick[k]) v.period = static_cast<float>(static_cast<double>(v.period.load()) * f32(kKickPitchFall));
+        float a = v.amplitude;
+        const float before = a;
+        if (v.decaying) {
+            a = static_cast<float>(static_cast<double>(a) - static_cast<double>(v.decayStep.load()));
+            if (a < kDecayFloor) {
+                a = 0.0f;
+                v.decaying = false;
+            }
+        }
+        if (v.attacking) {
+            a = static_cast<float>(static_cast<double>(a) + static_cast<double>(v.attackStep.load()));
+            if (a > kAttackCeiling) {
+                a = kAttackCeiling;
+                v.attacking = false;
+            }
+        }
+        if (a != before) v.amplitude = a;
+        amp[k] = a;
+    }
     // One raw noise value (one draw from the audio thread's generator).
-    static float noiseValue();
+    static float noiseValue() { return static_cast<float>((drawRandom() % 101 - 50) * f32(kNoiseScale)); }
 };
 
 // The filter state of the voices of one pass, one lane each. Lanes without a
@@ -78,28 +135,88 @@ struct PartStart {
     float step;
 };
 
-// The oscillator side of a chunk worked out lane by lane before the filters
-// run: the amplitude of every lane at every internal sample (sample-major),
-// the noise values in the order they are drawn, and each lane's part starts
-// in time order, closed by one at `internalSamples` (past the chunk).
-struct LaneTimeline {
-    alignas(64) float amp[kMaxInternal][kLanes];
+// The counters, part starts and envelope ticks of the lanes, worked out lane
+// by lane a little ahead of the filters. Between two events a lane's counter
+// only counts and its amplitude holds, so the walk jumps from one event to
+// the next: a part start, or an envelope tick (the counter at a multiple of
+// 8, so at most 8 samples apart). At each event the lane takes the same steps
+// as sample by sample, in the same order, so the kick's falling period meets
+// its next period start as it would. The lanes touch only their own voices,
+// so walking them one after another changes nothing.
+struct LaneWalk {
+    static constexpr int kRow = kMaxInternal + 16;  // room for the last 8-wide store
+    // amp[k][i]: the amplitude of lane k at internal sample i (lane-major).
+    alignas(64) float amp[kLanes][kRow];
+    // Each lane's part starts in time order; the one after the last found is
+    // always a stop mark past every sample.
+    PartStart starts[kLanes][kMaxInternal + 1];
+    // The noise lane's values, drawn in order one per internal sample (the
+    // only draws of a pass).
     alignas(64) float noise[kMaxInternal];
     alignas(64) float osc[kLanes];  // ramp value and step at the start of the chunk
     alignas(64) float step[kLanes];
-    PartStart starts[kLanes][kMaxInternal + 1];
-};
+    int drawn;              // noise values drawn so far
+    int found[kLanes];      // part starts found so far
+    int accounted[kLanes];  // the last sample whose counter move is in `counter`
+    int nextEvent[kLanes];  // the sample of the lane's next event
+    int internalSamples;
 
-// Walks every lane's counter, part starts and envelope ticks through
-// `internalSamples` samples, in each lane's own order, and draws the noise.
-// Leaves the counters, periods and envelopes in `lanes` as at the end of the
-// chunk; the ramp values are the vector paths' to finish.
-void walkLanes(OscillatorLanes& lanes, LaneTimeline& timeline, int internalSamples);
+    void begin(OscillatorLanes& lanes, int samples);
+
+    // Internal samples from lane k's present counter to its next event, the
+    // sample that holds it included: at least 1, at most 8.
+    static int samplesToEvent(const OscillatorLanes& lanes, int k) {
+        const int64_t counter = lanes.counter[k];
+        const int64_t period = lanes.periodSamples[k];
+        const int64_t high = lanes.highSamples[k];
+        int64_t distance = 8 - (counter & 7);
+        distance = std::min(distance, std::max<int64_t>(period - counter, 1));
+        if (high != period && high > counter) distance = std::min(distance, high - counter);
+        return static_cast<int>(distance);
+    }
+
+    // Walks lane k through all its events before sample `end`.
+    [[gnu::always_inline]] void walkLane(OscillatorLanes& lanes, int k, int end) {
+        while (nextEvent[k] < end) {
+            const int s = nextEvent[k];
+            lanes.counter[k] += s - accounted[k];
+            accounted[k] = s;
+            if (lanes.partStartsNow(k)) {
+                lanes.partStarts(k);
+                starts[k][found[k]] = PartStart{s, lanes.osc[k], lanes.step[k]};
+                starts[k][++found[k]] = PartStart{INT_MAX, 0.0f, 0.0f};
+            }
+            if ((lanes.counter[k] & 7) == 0) lanes.tick(k);
+            // Held until the next event, which is at most 8 samples on and
+            // writes its own amplitude from its sample.
+            for (int i = 0; i < 8; ++i) amp[k][s + i] = lanes.amp[k];
+            nextEvent[k] = s + samplesToEvent(lanes, k);
+        }
+    }
+
+    // Draws the noise values of the samples before `end`.
+    void drawNoise(const OscillatorLanes& lanes, int end) {
+        if (lanes.noiseLane < 0) return;
+        for (; drawn < end; ++drawn) noise[drawn] = OscillatorLanes::noiseValue();
+    }
+
+    // After every lane is walked through the chunk: moves the counters to its end.
+    void finish(OscillatorLanes& lanes) {
+        for (int k = 0; k < lanes.count; ++k) lanes.counter[k] += internalSamples - 1 - accounted[k];
+    }
+
+    // The amplitude row of each lane (all zeros for an unused lane).
+    const float* ampRow[kLanes];
+};
 
 // filterPos x amplitude of every lane at every internal sample, sample-major.
 struct Products {
     alignas(64) double lane[kMaxInternal][kLanes];
 };
+
+// How far (in internal samples) the lane walk runs ahead of the filters, so
+// that its amplitudes are in memory before the filters read them back.
+constexpr int kWalkAhead = 24;  // at least 16: each lane is walked every 8 samples
 
 // Mixes output samples from..frames-1 one at a time (every path's tail).
 void mixPortable(int count, const Contributions& contribution, float* out, int from, int frames);
@@ -109,8 +226,5 @@ void mixPortable(int count, const Contributions& contribution, float* out, int f
 void renderLanesScalar(OscillatorLanes& lanes, FilterLanes& f, float* out, int frames);
 void renderLanesAvx2(OscillatorLanes& lanes, FilterLanes& f, float* out, int frames);
 void renderLanesAvx512(OscillatorLanes& lanes, FilterLanes& f, float* out, int frames);
-
-// Shared by the AVX2 and AVX-512 paths: products into contributions.
-void transposeProductsAvx2(const Products& products, Contributions& contribution, int frames);
 
 }  // namespace vonkel::render
