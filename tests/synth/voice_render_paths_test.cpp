@@ -148,21 +148,25 @@ TEST_P(VoiceRenderPathTest, MatchesScalarOneByOne) {
 // A song as it plays, voices coming and going: every block equals the
 // scalar path's.
 TEST_P(VoiceRenderPathTest, SongMatchesScalar) {
-    std::vector<float> expected, actual;
-    for (VoiceRenderPath path : {VoiceRenderPath::scalar, GetParam()}) {
-        const ForcedPath forced(path);
+    std::vector<float> rendered[2];
+    const VoiceRenderPath paths[2] = {VoiceRenderPath::scalar, GetParam()};
+    for (int p = 0; p < 2; ++p) {
+        const ForcedPath forced(paths[p]);
         auto world = std::make_unique<World>();
         seedRandom(2024);
         newGame(*world);
         world->masterGain = 1.0f;
-        std::vector<float>& samples = path == VoiceRenderPath::scalar ? expected : actual;
+        std::vector<float>& samples = rendered[p];
         std::vector<float> block(kBlockFrames);
         for (uint32_t n = 0; n < 300; ++n) {
             renderAudioBlock(*world, block.data(), kBlockFrames, 5000u + 12u * n);
             samples.insert(samples.end(), block.begin(), block.end());
         }
     }
-    ASSERT_EQ(actual, expected);
+    ASSERT_EQ(rendered[1], rendered[0]);
+    bool sounding = false;
+    for (float x : rendered[0]) sounding |= x != 0.0f;
+    EXPECT_TRUE(sounding);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, VoiceRenderPathTest,
