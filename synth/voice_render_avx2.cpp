@@ -8,93 +8,77 @@
 #include <immintrin.h>
 
 #include <algorithm>
-#include <climits>
 
+#include "synth/voice_render_blocks.h"
 #include "synth/voice_render_lanes.h"
 #include "synth/voice_render_transpose.h"
 
 namespace vonkel::render {
 namespace {
 
-struct Registers {
-    __m256 osc, step, noiseMask;
+struct Filters {
     __m256d pos[2], vel[2], cutoff[2], damping[2];
 };
 
-// Samples from..to-1 of the block that starts at i0; none starts a part.
-template <bool Noise>
-__attribute__((target("avx2"), always_inline)) inline void runSamples(Registers& r, OscillatorLanes& lanes, LaneWalk& walk,
-                                                                     const __m256 amp[8], Products& products, int i0,
-                                                                     int from, int to) {
-    for (int i = from; i < to; ++i) {
-        // One lane's walk per sample, beside the filters' chain.
-        walk.walkLane(lanes, i & 7, std::min(walk.internalSamples, i + kWalkAhead));
-        r.osc = _mm256_add_ps(r.osc, r.step);
-        if (Noise) r.osc = _mm256_blendv_ps(r.osc, _mm256_broadcast_ss(&walk.noise[i]), r.noiseMask);
-        const __m256 a = amp[i - i0];
-        const __m256d oscHalf[2] = {_mm256_cvtps_pd(_mm256_castps256_ps128(r.osc)),
-                                    _mm256_cvtps_pd(_mm256_extractf128_ps(r.osc, 1))};
-        const __m256d ampHalf[2] = {_mm256_cvtps_pd(_mm256_castps256_ps128(a)),
-                                    _mm256_cvtps_pd(_mm256_extractf128_ps(a, 1))};
-        for (int h = 0; h < 2; ++h) {
-            __m256d v = _mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(oscHalf[h], r.pos[h]), r.cutoff[h]), r.vel[h]);
-            v = _mm256_sub_pd(v, _mm256_mul_pd(v, r.damping[h]));
-            r.vel[h] = _mm256_cvtps_pd(_mm256_cvtpd_ps(v));
-            r.pos[h] = _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_add_pd(r.pos[h], v)));
-            _mm256_store_pd(&products.lane[i][4 * h], _mm256_mul_pd(r.pos[h], ampHalf[h]));
-        }
+// One internal sample of the eight spring filters, and its products.
+__attribute__((target("avx2"), always_inline)) inline void filterSample(Filters& r, __m256 osc, __m256 amp,
+                                                                       double* products) {
+    const __m256d oscHalf[2] = {_mm256_cvtps_pd(_mm256_castps256_ps128(osc)),
+                                _mm256_cvtps_pd(_mm256_extractf128_ps(osc, 1))};
+    const __m256d ampHalf[2] = {_mm256_cvtps_pd(_mm256_castps256_ps128(amp)),
+                                _mm256_cvtps_pd(_mm256_extractf128_ps(amp, 1))};
+    for (int h = 0; h < 2; ++h) {
+        __m256d v = _mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(oscHalf[h], r.pos[h]), r.cutoff[h]), r.vel[h]);
+        v = _mm256_sub_pd(v, _mm256_mul_pd(v, r.damping[h]));
+        r.vel[h] = _mm256_cvtps_pd(_mm256_cvtpd_ps(v));
+        r.pos[h] = _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_add_pd(r.pos[h], v)));
+        _mm256_store_pd(products + 4 * h, _mm256_mul_pd(r.pos[h], ampHalf[h]));
     }
 }
 
 template <bool Noise>
-__attribute__((target("avx2"))) void oscillatorsAndFilters(OscillatorLanes& lanes, LaneWalk& walk, FilterLanes& f,
+__attribute__((target("avx2"))) void oscillatorsAndFilters(OscillatorLanes& lanes, FilterLanes& f,
                                                            Products& products, int internalSamples) {
-    const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    Registers r;
-    r.noiseMask = _mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_set1_epi32(lanes.noiseLane), laneIndex));
+    Filters r;
     for (int h = 0; h < 2; ++h) {
         r.pos[h] = _mm256_load_pd(&f.pos[4 * h]);
         r.vel[h] = _mm256_load_pd(&f.vel[4 * h]);
         r.cutoff[h] = _mm256_load_pd(&f.cutoff[4 * h]);
         r.damping[h] = _mm256_load_pd(&f.damping[4 * h]);
     }
-    r.osc = _mm256_load_ps(walk.osc);
-    r.step = _mm256_load_ps(walk.step);
-    int applied[kLanes] = {};  // part starts taken, per lane
-    for (int k = 0; k < kLanes; ++k) walk.walkLane(lanes, k, std::min(internalSamples, kWalkAhead));
-    for (int i0 = 0; i0 < internalSamples; i0 += 8) {
-        const int end = std::min(i0 + 8, internalSamples);
-        walk.drawNoise(lanes, end);
-        __m256 amp[8];
-        ampBlock(walk, i0, amp);
-        int i = i0;
-        for (;;) {
-            int start = INT_MAX;
-            for (int k = 0; k < kLanes; ++k) start = std::min(start, walk.starts[k][applied[k]].sample);
-            if (start >= end) break;
-            runSamples<Noise>(r, lanes, walk, amp, products, i0, i, start);
-            // The lanes whose part starts fall on this sample take their new
-            // ramp value and step before the sample's step is added.
-            alignas(32) float osc[kLanes], step[kLanes];
-            _mm256_store_ps(osc, r.osc);
-            _mm256_store_ps(step, r.step);
-            for (int k = 0; k < kLanes; ++k) {
-                const PartStart& next = walk.starts[k][applied[k]];
-                if (next.sample != start) continue;
-                osc[k] = next.osc;
-                step[k] = next.step;
-                ++applied[k];
-            }
-            r.osc = _mm256_load_ps(osc);
-            r.step = _mm256_load_ps(step);
-            i = start;
+    BlockLanes b = loadBlockLanes(lanes);
+    alignas(32) float noise[kBlock] = {};
+    BlockScratch scratch;
+    // The oscillators and envelopes run one block ahead of the filters, and
+    // their steps sit between the filters' samples, so that the filters'
+    // dependency chain always has independent work beside it.
+    BlockSamples blocks[2];
+    const int firstLen = std::min(kBlock, internalSamples);
+    if (Noise) drawNoise(noise, firstLen);
+    stepRamps<Noise>(b, noise, firstLen, stepEnvelopes(lanes, b, firstLen, blocks[0], scratch), blocks[0], scratch);
+    for (int i0 = 0, now = 0; i0 < internalSamples; i0 += kBlock, now ^= 1) {
+        const int len = std::min(kBlock, internalSamples - i0);  // 4 or 8
+        const int nextLen = std::min(kBlock, internalSamples - i0 - kBlock);
+        const BlockSamples& in = blocks[now];
+        BlockSamples& next = blocks[now ^ 1];
+        double(*const out)[kLanes] = &products.lane[i0];
+        filterSample(r, in.osc[0], in.amp[0], out[0]);
+        if (Noise && nextLen > 0) drawNoise(noise, nextLen);
+        filterSample(r, in.osc[1], in.amp[1], out[1]);
+        filterSample(r, in.osc[2], in.amp[2], out[2]);
+        const int nextEvents = nextLen > 0 ? stepEnvelopes(lanes, b, nextLen, next, scratch) : 0;
+        filterSample(r, in.osc[3], in.amp[3], out[3]);
+        if (len == kBlock) {
+            filterSample(r, in.osc[4], in.amp[4], out[4]);
+            filterSample(r, in.osc[5], in.amp[5], out[5]);
         }
-        runSamples<Noise>(r, lanes, walk, amp, products, i0, i, end);
+        if (nextLen > 0) stepRamps<Noise>(b, noise, nextLen, nextEvents, next, scratch);
+        if (len == kBlock) {
+            filterSample(r, in.osc[6], in.amp[6], out[6]);
+            filterSample(r, in.osc[7], in.amp[7], out[7]);
+        }
     }
-    for (int k = 0; k < kLanes; ++k) walk.walkLane(lanes, k, internalSamples);
-    walk.finish(lanes);
-    _mm256_storeu_ps(lanes.osc, r.osc);
-    _mm256_storeu_ps(lanes.step, r.step);
+    storeBlockLanes(b, lanes);
     for (int h = 0; h < 2; ++h) {
         _mm256_store_pd(&f.pos[4 * h], r.pos[h]);
         _mm256_store_pd(&f.vel[4 * h], r.vel[h]);
@@ -147,13 +131,11 @@ __attribute__((target("avx2"))) void transposeProductsAvx2(const Products& produ
 
 void renderLanesAvx2(OscillatorLanes& lanes, FilterLanes& f, float* out, int frames) {
     const int internalSamples = kOversampling * frames;
-    LaneWalk walk;
-    walk.begin(lanes, internalSamples);
     Products products;
     if (lanes.noiseLane >= 0)
-        oscillatorsAndFilters<true>(lanes, walk, f, products, internalSamples);
+        oscillatorsAndFilters<true>(lanes, f, products, internalSamples);
     else
-        oscillatorsAndFilters<false>(lanes, walk, f, products, internalSamples);
+        oscillatorsAndFilters<false>(lanes, f, products, internalSamples);
     Contributions contribution;
     transposeProductsAvx2(products, contribution, frames);
     int mixed = 0;

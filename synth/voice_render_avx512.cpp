@@ -4,8 +4,8 @@
 #include <immintrin.h>
 
 #include <algorithm>
-#include <climits>
 
+#include "synth/voice_render_blocks.h"
 #include "synth/voice_render_lanes.h"
 #include "synth/voice_render_transpose.h"
 
@@ -20,77 +20,61 @@ namespace {
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 
-struct Registers {
-    __m256 osc, step, noiseMask;
+struct Filters {
     __m512d pos, vel, cutoff, damping;
 };
 
-// Samples from..to-1 of the block that starts at i0; none starts a part.
-template <bool Noise>
-__attribute__((target("avx512f"), always_inline)) inline void runSamples(Registers& r, OscillatorLanes& lanes, LaneWalk& walk,
-                                                                        const __m256 amp[8], Products& products,
-                                                                        int i0, int from, int to) {
-    for (int i = from; i < to; ++i) {
-        // One lane's walk per sample, beside the filters' chain.
-        walk.walkLane(lanes, i & 7, std::min(walk.internalSamples, i + kWalkAhead));
-        r.osc = _mm256_add_ps(r.osc, r.step);
-        if (Noise) r.osc = _mm256_blendv_ps(r.osc, _mm256_broadcast_ss(&walk.noise[i]), r.noiseMask);
-        const __m512d a = _mm512_cvtps_pd(amp[i - i0]);
-        __m512d v = _mm512_add_pd(_mm512_mul_pd(_mm512_sub_pd(_mm512_cvtps_pd(r.osc), r.pos), r.cutoff), r.vel);
-        v = _mm512_sub_pd(v, _mm512_mul_pd(v, r.damping));
-        r.vel = _mm512_cvtps_pd(_mm512_cvtpd_ps(v));
-        r.pos = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_add_pd(r.pos, v)));
-        _mm512_store_pd(products.lane[i], _mm512_mul_pd(r.pos, a));
-    }
+// One internal sample of the eight spring filters, and its products.
+__attribute__((target("avx512f"), always_inline)) inline void filterSample(Filters& r, __m256 osc, __m256 amp,
+                                                                          double* products) {
+    __m512d v = _mm512_add_pd(_mm512_mul_pd(_mm512_sub_pd(_mm512_cvtps_pd(osc), r.pos), r.cutoff), r.vel);
+    v = _mm512_sub_pd(v, _mm512_mul_pd(v, r.damping));
+    r.vel = _mm512_cvtps_pd(_mm512_cvtpd_ps(v));
+    r.pos = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_add_pd(r.pos, v)));
+    _mm512_store_pd(products, _mm512_mul_pd(r.pos, _mm512_cvtps_pd(amp)));
 }
 
 template <bool Noise>
-__attribute__((target("avx512f"))) void oscillatorsAndFilters(OscillatorLanes& lanes, LaneWalk& walk, FilterLanes& f,
+__attribute__((target("avx512f"))) void oscillatorsAndFilters(OscillatorLanes& lanes, FilterLanes& f,
                                                               Products& products, int internalSamples) {
-    const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    Registers r;
-    r.noiseMask = _mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_set1_epi32(lanes.noiseLane), laneIndex));
+    Filters r;
     r.pos = _mm512_load_pd(f.pos);
     r.vel = _mm512_load_pd(f.vel);
     r.cutoff = _mm512_load_pd(f.cutoff);
     r.damping = _mm512_load_pd(f.damping);
-    r.osc = _mm256_load_ps(walk.osc);
-    r.step = _mm256_load_ps(walk.step);
-    int applied[kLanes] = {};  // part starts taken, per lane
-    for (int k = 0; k < kLanes; ++k) walk.walkLane(lanes, k, std::min(internalSamples, kWalkAhead));
-    for (int i0 = 0; i0 < internalSamples; i0 += 8) {
-        const int end = std::min(i0 + 8, internalSamples);
-        walk.drawNoise(lanes, end);
-        __m256 amp[8];
-        ampBlock(walk, i0, amp);
-        int i = i0;
-        for (;;) {
-            int start = INT_MAX;
-            for (int k = 0; k < kLanes; ++k) start = std::min(start, walk.starts[k][applied[k]].sample);
-            if (start >= end) break;
-            runSamples<Noise>(r, lanes, walk, amp, products, i0, i, start);
-            // The lanes whose part starts fall on this sample take their new
-            // ramp value and step before the sample's step is added.
-            alignas(32) float osc[kLanes], step[kLanes];
-            _mm256_store_ps(osc, r.osc);
-            _mm256_store_ps(step, r.step);
-            for (int k = 0; k < kLanes; ++k) {
-                const PartStart& next = walk.starts[k][applied[k]];
-                if (next.sample != start) continue;
-                osc[k] = next.osc;
-                step[k] = next.step;
-                ++applied[k];
-            }
-            r.osc = _mm256_load_ps(osc);
-            r.step = _mm256_load_ps(step);
-            i = start;
+    BlockLanes b = loadBlockLanes(lanes);
+    alignas(32) float noise[kBlock] = {};
+    BlockScratch scratch;
+    // The oscillators and envelopes run one block ahead of the filters, and
+    // their steps sit between the filters' samples, so that the filters'
+    // dependency chain always has independent work beside it.
+    BlockSamples blocks[2];
+    const int firstLen = std::min(kBlock, internalSamples);
+    if (Noise) drawNoise(noise, firstLen);
+    stepRamps<Noise>(b, noise, firstLen, stepEnvelopes(lanes, b, firstLen, blocks[0], scratch), blocks[0], scratch);
+    for (int i0 = 0, now = 0; i0 < internalSamples; i0 += kBlock, now ^= 1) {
+        const int len = std::min(kBlock, internalSamples - i0);  // 4 or 8
+        const int nextLen = std::min(kBlock, internalSamples - i0 - kBlock);
+        const BlockSamples& in = blocks[now];
+        BlockSamples& next = blocks[now ^ 1];
+        double(*const out)[kLanes] = &products.lane[i0];
+        filterSample(r, in.osc[0], in.amp[0], out[0]);
+        if (Noise && nextLen > 0) drawNoise(noise, nextLen);
+        filterSample(r, in.osc[1], in.amp[1], out[1]);
+        filterSample(r, in.osc[2], in.amp[2], out[2]);
+        const int nextEvents = nextLen > 0 ? stepEnvelopes(lanes, b, nextLen, next, scratch) : 0;
+        filterSample(r, in.osc[3], in.amp[3], out[3]);
+        if (len == kBlock) {
+            filterSample(r, in.osc[4], in.amp[4], out[4]);
+            filterSample(r, in.osc[5], in.amp[5], out[5]);
         }
-        runSamples<Noise>(r, lanes, walk, amp, products, i0, i, end);
+        if (nextLen > 0) stepRamps<Noise>(b, noise, nextLen, nextEvents, next, scratch);
+        if (len == kBlock) {
+            filterSample(r, in.osc[6], in.amp[6], out[6]);
+            filterSample(r, in.osc[7], in.amp[7], out[7]);
+        }
     }
-    for (int k = 0; k < kLanes; ++k) walk.walkLane(lanes, k, internalSamples);
-    walk.finish(lanes);
-    _mm256_storeu_ps(lanes.osc, r.osc);
-    _mm256_storeu_ps(lanes.step, r.step);
+    storeBlockLanes(b, lanes);
     _mm512_store_pd(f.pos, r.pos);
     _mm512_store_pd(f.vel, r.vel);
 }
@@ -118,13 +102,11 @@ __attribute__((target("avx512f"))) void mixGroupAvx512(int count, const Contribu
 
 void renderLanesAvx512(OscillatorLanes& lanes, FilterLanes& f, float* out, int frames) {
     const int internalSamples = kOversampling * frames;
-    LaneWalk walk;
-    walk.begin(lanes, internalSamples);
     Products products;
     if (lanes.noiseLane >= 0)
-        oscillatorsAndFilters<true>(lanes, walk, f, products, internalSamples);
+        oscillatorsAndFilters<true>(lanes, f, products, internalSamples);
     else
-        oscillatorsAndFilters<false>(lanes, walk, f, products, internalSamples);
+        oscillatorsAndFilters<false>(lanes, f, products, internalSamples);
     Contributions contribution;
     transposeProductsAvx2(products, contribution, frames);
     int mixed = 0;

@@ -14,7 +14,6 @@
 // rounded to the 32-bit sample on its own. Nothing is fused (-ffp-contract=off
 // and no FMA intrinsics) and no sum is regrouped.
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 
 #include "app/random.h"
@@ -127,96 +126,23 @@ struct FilterLanes {
     alignas(64) double damping[kLanes] = {};
 };
 
-// A part start of one lane: the internal sample it falls on and the ramp
-// value and step it leaves (before that sample's step is added).
-struct PartStart {
-    int32_t sample;
-    float osc;
-    float step;
-};
-
-// The counters, part starts and envelope ticks of the lanes, worked out lane
-// by lane a little ahead of the filters. Between two events a lane's counter
-// only counts and its amplitude holds, so the walk jumps from one event to
-// the next: a part start, or an envelope tick (the counter at a multiple of
-// 8, so at most 8 samples apart). At each event the lane takes the same steps
-// as sample by sample, in the same order, so the kick's falling period meets
-// its next period start as it would. The lanes touch only their own voices,
-// so walking them one after another changes nothing.
-struct LaneWalk {
-    static constexpr int kRow = kMaxInternal + 16;  // room for the last 8-wide store
-    // amp[k][i]: the amplitude of lane k at internal sample i (lane-major).
-    alignas(64) float amp[kLanes][kRow];
-    // Each lane's part starts in time order; the one after the last found is
-    // always a stop mark past every sample.
-    PartStart starts[kLanes][kMaxInternal + 1];
-    // The noise lane's values, drawn in order one per internal sample (the
-    // only draws of a pass).
-    alignas(64) float noise[kMaxInternal];
-    alignas(64) float osc[kLanes];  // ramp value and step at the start of the chunk
-    alignas(64) float step[kLanes];
-    int drawn;              // noise values drawn so far
-    int found[kLanes];      // part starts found so far
-    int accounted[kLanes];  // the last sample whose counter move is in `counter`
-    int nextEvent[kLanes];  // the sample of the lane's next event
-    int internalSamples;
-
-    void begin(OscillatorLanes& lanes, int samples);
-
-    // Internal samples from lane k's present counter to its next event, the
-    // sample that holds it included: at least 1, at most 8.
-    static int samplesToEvent(const OscillatorLanes& lanes, int k) {
-        const int64_t counter = lanes.counter[k];
-        const int64_t period = lanes.periodSamples[k];
-        const int64_t high = lanes.highSamples[k];
-        int64_t distance = 8 - (counter & 7);
-        distance = std::min(distance, std::max<int64_t>(period - counter, 1));
-        if (high != period && high > counter) distance = std::min(distance, high - counter);
-        return static_cast<int>(distance);
-    }
-
-    // Walks lane k through all its events before sample `end`.
-    [[gnu::always_inline]] void walkLane(OscillatorLanes& lanes, int k, int end) {
-        while (nextEvent[k] < end) {
-            const int s = nextEvent[k];
-            lanes.counter[k] += s - accounted[k];
-            accounted[k] = s;
-            if (lanes.partStartsNow(k)) {
-                lanes.partStarts(k);
-                starts[k][found[k]] = PartStart{s, lanes.osc[k], lanes.step[k]};
-                starts[k][++found[k]] = PartStart{INT_MAX, 0.0f, 0.0f};
-            }
-            if ((lanes.counter[k] & 7) == 0) lanes.tick(k);
-            // Held until the next event, which is at most 8 samples on and
-            // writes its own amplitude from its sample.
-            for (int i = 0; i < 8; ++i) amp[k][s + i] = lanes.amp[k];
-            nextEvent[k] = s + samplesToEvent(lanes, k);
-        }
-    }
-
-    // Draws the noise values of the samples before `end`.
-    void drawNoise(const OscillatorLanes& lanes, int end) {
-        if (lanes.noiseLane < 0) return;
-        for (; drawn < end; ++drawn) noise[drawn] = OscillatorLanes::noiseValue();
-    }
-
-    // After every lane is walked through the chunk: moves the counters to its end.
-    void finish(OscillatorLanes& lanes) {
-        for (int k = 0; k < lanes.count; ++k) lanes.counter[k] += internalSamples - 1 - accounted[k];
-    }
-
-    // The amplitude row of each lane (all zeros for an unused lane).
-    const float* ampRow[kLanes];
-};
+// Internal samples from lane k's present counter to its next event (a part
+// start, or a tick where the counter meets a multiple of 8), the sample that
+// holds it included: at least 1, at most 8.
+inline int samplesToEvent(const OscillatorLanes& lanes, int k) {
+    const int64_t counter = lanes.counter[k];
+    const int64_t period = lanes.periodSamples[k];
+    const int64_t high = lanes.highSamples[k];
+    int64_t distance = 8 - (counter & 7);
+    distance = std::min(distance, std::max<int64_t>(period - counter, 1));
+    if (high != period && high > counter) distance = std::min(distance, high - counter);
+    return static_cast<int>(distance);
+}
 
 // filterPos x amplitude of every lane at every internal sample, sample-major.
 struct Products {
     alignas(64) double lane[kMaxInternal][kLanes];
 };
-
-// How far (in internal samples) the lane walk runs ahead of the filters, so
-// that its amplitudes are in memory before the filters read them back.
-constexpr int kWalkAhead = 24;  // at least 16: each lane is walked every 8 samples
 
 // Mixes output samples from..frames-1 one at a time (every path's tail).
 void mixPortable(int count, const Contributions& contribution, float* out, int from, int frames);
