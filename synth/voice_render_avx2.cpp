@@ -38,7 +38,7 @@ __attribute__((target("avx2"), always_inline)) inline void filterSample(Filters&
 
 template <bool Noise>
 __attribute__((target("avx2"))) void oscillatorsAndFilters(OscillatorLanes& lanes, FilterLanes& f,
-                                                           Products& products, int internalSamples) {
+                                                           Contributions& contribution, int internalSamples) {
     Filters r;
     for (int h = 0; h < 2; ++h) {
         r.pos[h] = _mm256_load_pd(&f.pos[4 * h]);
@@ -53,6 +53,7 @@ __attribute__((target("avx2"))) void oscillatorsAndFilters(OscillatorLanes& lane
     // their steps sit between the filters' samples, so that the filters'
     // dependency chain always has independent work beside it.
     BlockSamples blocks[2];
+    ProductRing ring;
     const int firstLen = std::min(kBlock, internalSamples);
     if (Noise) drawNoise(noise, firstLen);
     stepRamps<Noise>(b, noise, firstLen, stepEnvelopes(lanes, b, firstLen, blocks[0], scratch), blocks[0], scratch);
@@ -61,22 +62,22 @@ __attribute__((target("avx2"))) void oscillatorsAndFilters(OscillatorLanes& lane
         const int nextLen = std::min(kBlock, internalSamples - i0 - kBlock);
         const BlockSamples& in = blocks[now];
         BlockSamples& next = blocks[now ^ 1];
-        double(*const out)[kLanes] = &products.lane[i0];
-        filterSample(r, in.osc[0], in.amp[0], out[0]);
+        filterSample(r, in.osc[0], in.amp[0], ring.lane[(i0 + 0) % kRingSamples]);
         if (Noise && nextLen > 0) drawNoise(noise, nextLen);
-        filterSample(r, in.osc[1], in.amp[1], out[1]);
-        filterSample(r, in.osc[2], in.amp[2], out[2]);
+        filterSample(r, in.osc[1], in.amp[1], ring.lane[(i0 + 1) % kRingSamples]);
+        filterSample(r, in.osc[2], in.amp[2], ring.lane[(i0 + 2) % kRingSamples]);
         const int nextEvents = nextLen > 0 ? stepEnvelopes(lanes, b, nextLen, next, scratch) : 0;
-        filterSample(r, in.osc[3], in.amp[3], out[3]);
+        filterSample(r, in.osc[3], in.amp[3], ring.lane[(i0 + 3) % kRingSamples]);
         if (len == kBlock) {
-            filterSample(r, in.osc[4], in.amp[4], out[4]);
-            filterSample(r, in.osc[5], in.amp[5], out[5]);
+            filterSample(r, in.osc[4], in.amp[4], ring.lane[(i0 + 4) % kRingSamples]);
+            filterSample(r, in.osc[5], in.amp[5], ring.lane[(i0 + 5) % kRingSamples]);
         }
         if (nextLen > 0) stepRamps<Noise>(b, noise, nextLen, nextEvents, next, scratch);
         if (len == kBlock) {
-            filterSample(r, in.osc[6], in.amp[6], out[6]);
-            filterSample(r, in.osc[7], in.amp[7], out[7]);
+            filterSample(r, in.osc[6], in.amp[6], ring.lane[(i0 + 6) % kRingSamples]);
+            filterSample(r, in.osc[7], in.amp[7], ring.lane[(i0 + 7) % kRingSamples]);
         }
+        moveProductsAfter(ring, contribution, i0 + len, internalSamples, lanes.count);
     }
     storeBlockLanes(b, lanes);
     for (int h = 0; h < 2; ++h) {
@@ -101,43 +102,13 @@ __attribute__((target("avx2"))) void mixGroupAvx2(int count, const Contributions
 
 }  // namespace
 
-__attribute__((target("avx2"))) void transposeProductsAvx2(const Products& products, Contributions& contribution,
-                                                           int frames) {
-    int j = 0;
-    for (; j + 4 <= frames; j += 4) {
-        for (int q = 0; q < kOversampling; ++q) {
-            for (int h = 0; h < 2; ++h) {
-                const int lane = 4 * h;
-                const __m256d r0 = _mm256_load_pd(&products.lane[kOversampling * (j + 0) + q][lane]);
-                const __m256d r1 = _mm256_load_pd(&products.lane[kOversampling * (j + 1) + q][lane]);
-                const __m256d r2 = _mm256_load_pd(&products.lane[kOversampling * (j + 2) + q][lane]);
-                const __m256d r3 = _mm256_load_pd(&products.lane[kOversampling * (j + 3) + q][lane]);
-                const __m256d t0 = _mm256_unpacklo_pd(r0, r1);
-                const __m256d t1 = _mm256_unpackhi_pd(r0, r1);
-                const __m256d t2 = _mm256_unpacklo_pd(r2, r3);
-                const __m256d t3 = _mm256_unpackhi_pd(r2, r3);
-                _mm256_storeu_pd(&contribution[lane + 0][q][j], _mm256_permute2f128_pd(t0, t2, 0x20));
-                _mm256_storeu_pd(&contribution[lane + 1][q][j], _mm256_permute2f128_pd(t1, t3, 0x20));
-                _mm256_storeu_pd(&contribution[lane + 2][q][j], _mm256_permute2f128_pd(t0, t2, 0x31));
-                _mm256_storeu_pd(&contribution[lane + 3][q][j], _mm256_permute2f128_pd(t1, t3, 0x31));
-            }
-        }
-    }
-    for (; j < frames; ++j)
-        for (int k = 0; k < kLanes; ++k)
-            for (int q = 0; q < kOversampling; ++q)
-                contribution[k][q][j] = products.lane[kOversampling * j + q][k];
-}
-
 void renderLanesAvx2(OscillatorLanes& lanes, FilterLanes& f, float* out, int frames) {
     const int internalSamples = kOversampling * frames;
-    Products products;
-    if (lanes.noiseLane >= 0)
-        oscillatorsAndFilters<true>(lanes, f, products, internalSamples);
-    else
-        oscillatorsAndFilters<false>(lanes, f, products, internalSamples);
     Contributions contribution;
-    transposeProductsAvx2(products, contribution, frames);
+    if (lanes.noiseLane >= 0)
+        oscillatorsAndFilters<true>(lanes, f, contribution, internalSamples);
+    else
+        oscillatorsAndFilters<false>(lanes, f, contribution, internalSamples);
     int mixed = 0;
     for (; mixed + 32 <= frames; mixed += 32) mixGroupAvx2(lanes.count, contribution, out, mixed);
     mixPortable(lanes.count, contribution, out, mixed, frames);

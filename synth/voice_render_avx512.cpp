@@ -36,7 +36,7 @@ __attribute__((target("avx512f"), always_inline)) inline void filterSample(Filte
 
 template <bool Noise>
 __attribute__((target("avx512f"))) void oscillatorsAndFilters(OscillatorLanes& lanes, FilterLanes& f,
-                                                              Products& products, int internalSamples) {
+                                                              Contributions& contribution, int internalSamples) {
     Filters r;
     r.pos = _mm512_load_pd(f.pos);
     r.vel = _mm512_load_pd(f.vel);
@@ -49,6 +49,7 @@ __attribute__((target("avx512f"))) void oscillatorsAndFilters(OscillatorLanes& l
     // their steps sit between the filters' samples, so that the filters'
     // dependency chain always has independent work beside it.
     BlockSamples blocks[2];
+    ProductRing ring;
     const int firstLen = std::min(kBlock, internalSamples);
     if (Noise) drawNoise(noise, firstLen);
     stepRamps<Noise>(b, noise, firstLen, stepEnvelopes(lanes, b, firstLen, blocks[0], scratch), blocks[0], scratch);
@@ -57,22 +58,22 @@ __attribute__((target("avx512f"))) void oscillatorsAndFilters(OscillatorLanes& l
         const int nextLen = std::min(kBlock, internalSamples - i0 - kBlock);
         const BlockSamples& in = blocks[now];
         BlockSamples& next = blocks[now ^ 1];
-        double(*const out)[kLanes] = &products.lane[i0];
-        filterSample(r, in.osc[0], in.amp[0], out[0]);
+        filterSample(r, in.osc[0], in.amp[0], ring.lane[(i0 + 0) % kRingSamples]);
         if (Noise && nextLen > 0) drawNoise(noise, nextLen);
-        filterSample(r, in.osc[1], in.amp[1], out[1]);
-        filterSample(r, in.osc[2], in.amp[2], out[2]);
+        filterSample(r, in.osc[1], in.amp[1], ring.lane[(i0 + 1) % kRingSamples]);
+        filterSample(r, in.osc[2], in.amp[2], ring.lane[(i0 + 2) % kRingSamples]);
         const int nextEvents = nextLen > 0 ? stepEnvelopes(lanes, b, nextLen, next, scratch) : 0;
-        filterSample(r, in.osc[3], in.amp[3], out[3]);
+        filterSample(r, in.osc[3], in.amp[3], ring.lane[(i0 + 3) % kRingSamples]);
         if (len == kBlock) {
-            filterSample(r, in.osc[4], in.amp[4], out[4]);
-            filterSample(r, in.osc[5], in.amp[5], out[5]);
+            filterSample(r, in.osc[4], in.amp[4], ring.lane[(i0 + 4) % kRingSamples]);
+            filterSample(r, in.osc[5], in.amp[5], ring.lane[(i0 + 5) % kRingSamples]);
         }
         if (nextLen > 0) stepRamps<Noise>(b, noise, nextLen, nextEvents, next, scratch);
         if (len == kBlock) {
-            filterSample(r, in.osc[6], in.amp[6], out[6]);
-            filterSample(r, in.osc[7], in.amp[7], out[7]);
+            filterSample(r, in.osc[6], in.amp[6], ring.lane[(i0 + 6) % kRingSamples]);
+            filterSample(r, in.osc[7], in.amp[7], ring.lane[(i0 + 7) % kRingSamples]);
         }
+        moveProductsAfter(ring, contribution, i0 + len, internalSamples, lanes.count);
     }
     storeBlockLanes(b, lanes);
     _mm512_store_pd(f.pos, r.pos);
@@ -102,13 +103,11 @@ __attribute__((target("avx512f"))) void mixGroupAvx512(int count, const Contribu
 
 void renderLanesAvx512(OscillatorLanes& lanes, FilterLanes& f, float* out, int frames) {
     const int internalSamples = kOversampling * frames;
-    Products products;
-    if (lanes.noiseLane >= 0)
-        oscillatorsAndFilters<true>(lanes, f, products, internalSamples);
-    else
-        oscillatorsAndFilters<false>(lanes, f, products, internalSamples);
     Contributions contribution;
-    transposeProductsAvx2(products, contribution, frames);
+    if (lanes.noiseLane >= 0)
+        oscillatorsAndFilters<true>(lanes, f, contribution, internalSamples);
+    else
+        oscillatorsAndFilters<false>(lanes, f, contribution, internalSamples);
     int mixed = 0;
     for (; mixed + 32 <= frames; mixed += 32) mixGroupAvx512(lanes.count, contribution, out, mixed);
     mixPortable(lanes.count, contribution, out, mixed, frames);

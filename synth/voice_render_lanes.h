@@ -139,9 +139,11 @@ inline int samplesToEvent(const OscillatorLanes& lanes, int k) {
     return static_cast<int>(distance);
 }
 
-// filterPos x amplitude of every lane at every internal sample, sample-major.
-struct Products {
-    alignas(64) double lane[kMaxInternal][kLanes];
+// filterPos x amplitude of every lane for the last 16 internal samples (four
+// output samples), sample-major, on their way into the contributions.
+constexpr int kRingSamples = 4 * kOversampling;
+struct ProductRing {
+    alignas(64) double lane[kRingSamples][kLanes];
 };
 
 // Mixes output samples from..frames-1 one at a time (every path's tail).
