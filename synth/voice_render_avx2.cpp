@@ -55,27 +55,40 @@ __attribute__((target("avx2"))) void oscillatorsAndFilters(OscillatorLanes& lane
     BlockSamples blocks[2];
     ProductRing ring;
     const int firstLen = std::min(kBlock, internalSamples);
-    if (Noise) drawNoise(noise, firstLen);
-    stepRamps<Noise>(b, noise, firstLen, stepEnvelopes(lanes, b, firstLen, blocks[0], scratch), blocks[0], scratch);
+    if (Noise) drawNoise(noise, 0, firstLen);
+    EnvelopeStep e = beginEnvelopes(lanes, b, firstLen, scratch);
+    tickEnvelopes(lanes, b, e, scratch);
+    stepRamps<Noise>(b, noise, firstLen, finishEnvelopes(lanes, b, e, blocks[0], scratch), blocks[0], scratch);
     for (int i0 = 0, now = 0; i0 < internalSamples; i0 += kBlock, now ^= 1) {
         const int len = std::min(kBlock, internalSamples - i0);  // 4 or 8
         const int nextLen = std::min(kBlock, internalSamples - i0 - kBlock);
         const BlockSamples& in = blocks[now];
         BlockSamples& next = blocks[now ^ 1];
-        filterSample(r, in.osc[0], in.amp[0], ring.lane[(i0 + 0) % kRingSamples]);
-        if (Noise && nextLen > 0) drawNoise(noise, nextLen);
-        filterSample(r, in.osc[1], in.amp[1], ring.lane[(i0 + 1) % kRingSamples]);
-        filterSample(r, in.osc[2], in.amp[2], ring.lane[(i0 + 2) % kRingSamples]);
-        const int nextEvents = nextLen > 0 ? stepEnvelopes(lanes, b, nextLen, next, scratch) : 0;
-        filterSample(r, in.osc[3], in.amp[3], ring.lane[(i0 + 3) % kRingSamples]);
+        const bool more = nextLen > 0;
+        double(*const out)[kLanes] = ring.lane;
+        const int at = i0 % kRingSamples;
+        // The next block's steps, a few between each two of this block's
+        // samples: in one piece they would fill the processor's window of
+        // waiting instructions and starve the filters' chain.
+        filterSample(r, in.osc[0], in.amp[0], out[at + 0]);
+        if (Noise && more) drawNoise(noise, 0, std::min(nextLen, 4));
+        filterSample(r, in.osc[1], in.amp[1], out[at + 1]);
+        if (more) e = beginEnvelopes(lanes, b, nextLen, scratch);
+        filterSample(r, in.osc[2], in.amp[2], out[at + 2]);
+        if (more) tickEnvelopes(lanes, b, e, scratch);
+        filterSample(r, in.osc[3], in.amp[3], out[at + 3]);
+        if (Noise && more) drawNoise(noise, 4, nextLen);
+        int nextEvents = 0;
         if (len == kBlock) {
-            filterSample(r, in.osc[4], in.amp[4], ring.lane[(i0 + 4) % kRingSamples]);
-            filterSample(r, in.osc[5], in.amp[5], ring.lane[(i0 + 5) % kRingSamples]);
-        }
-        if (nextLen > 0) stepRamps<Noise>(b, noise, nextLen, nextEvents, next, scratch);
-        if (len == kBlock) {
-            filterSample(r, in.osc[6], in.amp[6], ring.lane[(i0 + 6) % kRingSamples]);
-            filterSample(r, in.osc[7], in.amp[7], ring.lane[(i0 + 7) % kRingSamples]);
+            filterSample(r, in.osc[4], in.amp[4], out[at + 4]);
+            if (more) nextEvents = finishEnvelopes(lanes, b, e, next, scratch);
+            filterSample(r, in.osc[5], in.amp[5], out[at + 5]);
+            if (more) stepRamps<Noise>(b, noise, nextLen, nextEvents, next, scratch);
+            filterSample(r, in.osc[6], in.amp[6], out[at + 6]);
+            filterSample(r, in.osc[7], in.amp[7], out[at + 7]);
+        } else if (more) {
+            nextEvents = finishEnvelopes(lanes, b, e, next, scratch);
+            stepRamps<Noise>(b, noise, nextLen, nextEvents, next, scratch);
         }
         moveProductsAfter(ring, contribution, i0 + len, internalSamples, lanes.count);
     }

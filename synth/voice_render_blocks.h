@@ -90,10 +90,11 @@ struct BlockScratch {
     int bits[kBlock] = {};  // lanes whose part starts fall on each sample
 };
 
-// The envelope ticks of the lanes in tickBits, as OscillatorLanes::tick.
-// Returns the new amplitudes (the present ones in the other lanes).
-__attribute__((target("avx2"), always_inline)) inline __m256 tickLanes(OscillatorLanes& lanes, const BlockLanes& b,
-                                                                      int tickBits, BlockScratch& scratch) {
+// The first half of the envelope ticks of the lanes in tickBits, as
+// OscillatorLanes::tick: the kick's pitch falls, and the fields the ticks
+// read are read.
+__attribute__((target("avx2"), always_inline)) inline void readTickFields(OscillatorLanes& lanes, const BlockLanes& b,
+                                                                         int tickBits, BlockScratch& scratch) {
     float* const amplitude = scratch.amplitude;
     float* const decayStep = scratch.decayStep;
     float* const attackStep = scratch.attackStep;
@@ -110,6 +111,18 @@ __attribute__((target("avx2"), always_inline)) inline __m256 tickLanes(Oscillato
         attacking[k] = v.attacking ? -1 : 0;
         attackStep[k] = v.attackStep;
     }
+}
+
+// The second half: the new amplitudes, written back where they changed, and
+// the flags that end. Returns the new amplitudes (the present ones in the
+// other lanes).
+__attribute__((target("avx2"), always_inline)) inline __m256 tickLanes(OscillatorLanes& lanes, const BlockLanes& b,
+                                                                      int tickBits, const BlockScratch& scratch) {
+    const float* const amplitude = scratch.amplitude;
+    const float* const decayStep = scratch.decayStep;
+    const float* const attackStep = scratch.attackStep;
+    const int32_t* const decaying = scratch.decaying;
+    const int32_t* const attacking = scratch.attacking;
     const __m256 before = _mm256_load_ps(amplitude);
     const __m256 decayMask = _mm256_load_ps(reinterpret_cast<const float*>(decaying));
     const __m256 attackMask = _mm256_load_ps(reinterpret_cast<const float*>(attacking));
@@ -159,35 +172,60 @@ inline void walkBlockLane(OscillatorLanes& lanes, int k, int len, BlockScratch& 
     }
 }
 
-// The noise values of the next len samples, drawn in order.
-inline void drawNoise(float* noise, int len) {
-    for (int s = 0; s < len; ++s) noise[s] = OscillatorLanes::noiseValue();
+// The noise values of samples from .. to-1 of a block, drawn in order.
+inline void drawNoise(float* noise, int from, int to) {
+    for (int s = from; s < to; ++s) noise[s] = OscillatorLanes::noiseValue();
 }
 
-// The counters and envelopes of one block of len (4 or 8) samples: fills
-// out.amp and returns the lanes with a part start in the block, whose new
-// ramp values and steps are left in the scratch for stepRamps.
-__attribute__((target("avx2"), always_inline)) inline int stepEnvelopes(OscillatorLanes& lanes, BlockLanes& b, int len,
-                                                                       BlockSamples& out, BlockScratch& scratch) {
+// The counters and envelopes of one block of len (4 or 8) samples, in three
+// steps (begin, tick, finish) that the filter loop spreads over its samples.
+struct EnvelopeStep {
+    __m256i end;     // the counters at the block's last sample
+    __m256i tickAt;  // each lane's tick: the sample whose counter is a multiple of 8
+    __m256 ticked;
+    int len;
+    int eventBits;  // lanes with a part start in the block
+    int tickBits;   // the other lanes that tick in the block
+};
+
+__attribute__((target("avx2"), always_inline)) inline EnvelopeStep beginEnvelopes(OscillatorLanes& lanes,
+                                                                                 const BlockLanes& b, int len,
+                                                                                 BlockScratch& scratch) {
+    EnvelopeStep e;
+    e.len = len;
     const __m256i lenV = _mm256_set1_epi32(len);
-    const __m256i end = _mm256_add_epi32(b.counter, lenV);  // the counter at the block's last sample
-    const __m256i periodIn = _mm256_andnot_si256(_mm256_cmpgt_epi32(b.period, end), b.active);
+    e.end = _mm256_add_epi32(b.counter, lenV);
+    const __m256i periodIn = _mm256_andnot_si256(_mm256_cmpgt_epi32(b.period, e.end), b.active);
     const __m256i lowIn = _mm256_and_si256(
         _mm256_andnot_si256(_mm256_cmpeq_epi32(b.high, b.period), _mm256_cmpgt_epi32(b.high, b.counter)),
-        _mm256_andnot_si256(_mm256_cmpgt_epi32(b.high, end), b.active));
-    const int eventBits = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_or_si256(periodIn, lowIn)));
-    // Sample offset of each lane's tick: the counter there is a multiple of 8.
-    const __m256i tickAt = _mm256_andnot_si256(b.counter, _mm256_set1_epi32(7));
+        _mm256_andnot_si256(_mm256_cmpgt_epi32(b.high, e.end), b.active));
+    e.eventBits = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_or_si256(periodIn, lowIn)));
+    e.tickAt = _mm256_andnot_si256(b.counter, _mm256_set1_epi32(7));
     const int activeBits = _mm256_movemask_ps(_mm256_castsi256_ps(b.active));
-    const int tickBits =
-        _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(lenV, tickAt))) & activeBits & ~eventBits;
-    const __m256 ticked = tickLanes(lanes, b, tickBits, scratch);
-    const __m256 tickMask = maskFromBits(tickBits);
+    e.tickBits =
+        _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(lenV, e.tickAt))) & activeBits & ~e.eventBits;
+    readTickFields(lanes, b, e.tickBits, scratch);
+    return e;
+}
+
+__attribute__((target("avx2"), always_inline)) inline void tickEnvelopes(OscillatorLanes& lanes, const BlockLanes& b,
+                                                                        EnvelopeStep& e, const BlockScratch& scratch) {
+    e.ticked = tickLanes(lanes, b, e.tickBits, scratch);
+}
+
+// Fills out.amp and returns the lanes with a part start in the block, whose
+// new ramp values and steps are left in the scratch for stepRamps.
+__attribute__((target("avx2"), always_inline)) inline int finishEnvelopes(OscillatorLanes& lanes, BlockLanes& b,
+                                                                         const EnvelopeStep& e, BlockSamples& out,
+                                                                         BlockScratch& scratch) {
+    const int len = e.len, eventBits = e.eventBits;
+    const __m256i end = e.end, lenV = _mm256_set1_epi32(len);
+    const __m256 tickMask = maskFromBits(e.tickBits);
     for (int s = 0; s < len; ++s) {
-        const __m256i reached = _mm256_cmpgt_epi32(_mm256_set1_epi32(s + 1), tickAt);
-        out.amp[s] = _mm256_blendv_ps(b.amp, ticked, _mm256_and_ps(tickMask, _mm256_castsi256_ps(reached)));
+        const __m256i reached = _mm256_cmpgt_epi32(_mm256_set1_epi32(s + 1), e.tickAt);
+        out.amp[s] = _mm256_blendv_ps(b.amp, e.ticked, _mm256_and_ps(tickMask, _mm256_castsi256_ps(reached)));
     }
-    b.amp = ticked;
+    b.amp = e.ticked;
     b.counter = end;
     if (eventBits == 0) return 0;
 
