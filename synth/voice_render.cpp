@@ -2,8 +2,8 @@
 //
 // Up to eight voices render side by side in one pass, one lane each, with
 // exactly the samples and voice states of rendering them one after another.
-// This file holds the lanes' oscillator and envelope steps, which every path
-// shares, and the choice of path; the paths themselves are in
+// This file holds the lanes' set-up and the choice of path; the steps every
+// path shares are in voice_render_lanes.h, the paths themselves in
 // voice_render_scalar.cpp, voice_render_avx2.cpp and voice_render_avx512.cpp.
 // The random draws stay in order because at most one voice of a pass draws.
 #include <algorithm>

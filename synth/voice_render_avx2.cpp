@@ -1,10 +1,10 @@
-// The AVX2 path: the ramps and filters of all eight lanes side by side, the
-// filters as two vectors of four doubles. The lane walk runs a few blocks of
-// eight samples ahead and places every part start and envelope tick, so the
-// loop runs without a test from one part start to the next and its time goes
-// to the filter's own dependency chain, with the walk's work beside it. The
-// products come out sample-major and are turned lane-major four by four for
-// the mix, which keeps eight groups of four output samples in flight.
+// The AVX2 path: the filters of all eight lanes side by side as two vectors
+// of four doubles, fed block by block (voice_render_blocks.h) with the ramps
+// and amplitudes, which run one block ahead. The loop's time goes to the
+// filters' own dependency chain; the other work sits beside it. The products
+// go into the contributions four output samples at a time
+// (voice_render_transpose.h), and the mix keeps eight groups of four output
+// samples in flight.
 #include <immintrin.h>
 
 #include <algorithm>

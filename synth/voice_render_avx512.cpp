@@ -1,6 +1,6 @@
 // The AVX-512 path: as the AVX2 path (voice_render_avx2.cpp), with the eight
 // filters in one vector of eight doubles and the mix eight output samples to
-// a vector.
+// a vector (four groups in flight).
 #include <immintrin.h>
 
 #include <algorithm>

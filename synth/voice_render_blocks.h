@@ -6,7 +6,8 @@
 // lane then ticks exactly once (the counter meets a multiple of 8 once in
 // eight samples), and the ticks of all lanes run as one vector step with the
 // arithmetic of OscillatorLanes::tick, reading and writing the same voice
-// fields. A lane with a part start inside the block takes the scalar steps
+// fields (read when the block is stepped, a few internal samples before the
+// tick's own sample, which only another thread could tell). A lane with a part start inside the block takes the scalar steps
 // of OscillatorLanes event by event for that block, in its own order, which
 // also keeps the kick's falling period right for its next period start.
 // The lanes touch only their own voices, so the split changes no value.
