@@ -11,6 +11,7 @@
 #include "music/sequencer.h"
 #include "synth/audio_renderer.h"
 #include "synth/voice.h"
+#include "synth/voice_render_paths.h"
 
 namespace {
 using namespace vonkel;
@@ -21,8 +22,27 @@ void reportRealTime(benchmark::State& state, int blocks) {
         benchmark::Counter(audioSeconds, benchmark::Counter::kIsRate);  // audio seconds per CPU second
 }
 
+// Runs the benchmark on one voice rendering path (automatic: the one the
+// game takes), or skips it where the processor lacks the path.
+class ForcedPath {
+public:
+    ForcedPath(benchmark::State& state, VoiceRenderPath path) : supported_(voiceRenderPathSupported(path)) {
+        detail::forcedVoiceRenderPath = path;
+        if (!supported_) state.SkipWithError("this processor lacks the path");
+    }
+    ~ForcedPath() { detail::forcedVoiceRenderPath = VoiceRenderPath::automatic; }
+    ForcedPath(const ForcedPath&) = delete;
+    ForcedPath& operator=(const ForcedPath&) = delete;
+    bool supported() const { return supported_; }
+
+private:
+    bool supported_;
+};
+
 // Every voice sounding and held at a steady level, the noise voice included.
-void BM_AllEightVoices(benchmark::State& state) {
+void allEightVoices(benchmark::State& state, VoiceRenderPath path) {
+    const ForcedPath forced(state, path);
+    if (!forced.supported()) return;
     auto world = std::make_unique<World>();
     world->mainRandom.seed(1);
     newGame(*world);
@@ -50,10 +70,16 @@ void BM_AllEightVoices(benchmark::State& state) {
     }
     reportRealTime(state, blocks);
 }
+void BM_AllEightVoices(benchmark::State& state) { allEightVoices(state, VoiceRenderPath::automatic); }
 BENCHMARK(BM_AllEightVoices);
+BENCHMARK_CAPTURE(allEightVoices, scalar, VoiceRenderPath::scalar);
+BENCHMARK_CAPTURE(allEightVoices, avx2, VoiceRenderPath::avx2);
+BENCHMARK_CAPTURE(allEightVoices, avx512, VoiceRenderPath::avx512);
 
 // A song as it plays: the sequencer steps, voices come and go.
-void BM_TypicalSong(benchmark::State& state) {
+void typicalSong(benchmark::State& state, VoiceRenderPath path) {
+    const ForcedPath forced(state, path);
+    if (!forced.supported()) return;
     auto world = std::make_unique<World>();
     world->mainRandom.seed(2);
     newGame(*world);
@@ -67,6 +93,10 @@ void BM_TypicalSong(benchmark::State& state) {
     }
     reportRealTime(state, blocks);
 }
+void BM_TypicalSong(benchmark::State& state) { typicalSong(state, VoiceRenderPath::automatic); }
 BENCHMARK(BM_TypicalSong);
+BENCHMARK_CAPTURE(typicalSong, scalar, VoiceRenderPath::scalar);
+BENCHMARK_CAPTURE(typicalSong, avx2, VoiceRenderPath::avx2);
+BENCHMARK_CAPTURE(typicalSong, avx512, VoiceRenderPath::avx512);
 
 }  // namespace

@@ -21,12 +21,6 @@ void renderVoice(Voice& voice, float* out, int frames, bool isKick, Random& rand
 constexpr int kMaxChunkFrames = 128;
 void renderVoices(Voice* const* voices, const bool* isKick, int count, float* out, int frames, Random& random);
 
-namespace detail {
-// Forces the plain scalar rendering even where the vector one would run, so
-// tests can check that both give the same samples.
-extern bool portableVoiceRendering;
-}  // namespace detail
-
 // Tone of voice `index`: pulse width, and the filter's cutoff and damping
 // from a brightness and a resonance in 0..1.
 void setVoiceTone(World& world, int index, float brightness, float resonance, float pulseWidth);
