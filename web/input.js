@@ -19,7 +19,8 @@ const kNoDefault = new Set(['ArrowUp', 'ArrowDown', 'ArrowLeft', 'ArrowRight', '
 
 // The desktop's gamepad mapping (standard layout): d-pad and left stick steer,
 // A and B boost, Start is Escape.
-const kStickDeadZone = 0.5;
+// The same dead zone as the desktop: past 8000 of 32767 either way.
+const kStickDeadZone = 8000 / 32767;
 const kButtonBits = [
   [12, KeyBit.up],
   [13, KeyBit.down],
@@ -36,10 +37,10 @@ export function gamepadMask(pad) {
     if (pad.buttons[index] && pad.buttons[index].pressed) mask |= bit;
   }
   const [x = 0, y = 0] = pad.axes;
-  if (x <= -kStickDeadZone) mask |= KeyBit.left;
-  if (x >= kStickDeadZone) mask |= KeyBit.right;
-  if (y <= -kStickDeadZone) mask |= KeyBit.up;
-  if (y >= kStickDeadZone) mask |= KeyBit.down;
+  if (x < -kStickDeadZone) mask |= KeyBit.left;
+  if (x > kStickDeadZone) mask |= KeyBit.right;
+  if (y < -kStickDeadZone) mask |= KeyBit.up;
+  if (y > kStickDeadZone) mask |= KeyBit.down;
   return mask;
 }
 

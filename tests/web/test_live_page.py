@@ -171,7 +171,7 @@ class PageScripts(unittest.TestCase):
             (pad(pressed=(15,)), right), (pad(pressed=(0,)), z), (pad(pressed=(1,)), z),
             (pad(pressed=(9,)), escape), (pad(pressed=(2, 3, 8)), 0),
             (pad(axes=(-0.9, 0)), left), (pad(axes=(0.9, 0.9)), right | down), (pad(axes=(0, -0.6)), up),
-            (pad(axes=(0.3, -0.3)), 0),  # inside the dead zone (right stick ignored)
+            (pad(axes=(0.24, -0.24)), 0),  # inside the dead zone (right stick ignored)
             (pad(pressed=(0, 15), axes=(0, 1)), z | right | down),
         ]
         for expression, mask in cases:
