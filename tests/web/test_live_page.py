@@ -172,6 +172,7 @@ class PageScripts(unittest.TestCase):
             (pad(pressed=(9,)), escape), (pad(pressed=(2, 3, 8)), 0),
             (pad(axes=(-0.9, 0)), left), (pad(axes=(0.9, 0.9)), right | down), (pad(axes=(0, -0.6)), up),
             (pad(axes=(0.24, -0.24)), 0),  # inside the dead zone (right stick ignored)
+            (pad(axes=(0.25, -0.25)), right | up),  # just past it, as 8000 of 32767 on the desktop
             (pad(pressed=(0, 15), axes=(0, 1)), z | right | down),
         ]
         for expression, mask in cases:
