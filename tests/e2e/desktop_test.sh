@@ -104,14 +104,22 @@ start_game fullscreen --seed 1
 retry 15 sh -c '[ "$(xwininfo -id '"$window"' | awk "/^ *Width:/ { print \$NF }")" = 640 ]' ||
     fail "the window's client area is not 640 wide: $(geometry)"
 windowed=$(geometry)
+# The keys go through the X server's keyboard (XTEST) to the focused window,
+# as a person's would: a synthetic event sent to the window carries no
+# modifier state of the server, and SDL reads the modifiers from it when the
+# focus changes around a fullscreen switch.
+press() {
+    xdotool windowfocus --sync "$window"
+    xdotool key "$1"
+}
 for keys in F11 alt+Return; do
-    xdotool key --window "$window" "$keys"
+    press "$keys"
     retry 15 geometry_is "$screen" || fail "after $keys the window is at '$(geometry)', expected the screen '$screen'"
     if [ "$keys" = F11 ]; then
         sleep 0.3
         import -window "$window" "png:$work/fullscreen.png" 2>"$work/import.err" || fail "no fullscreen screenshot"
     fi
-    xdotool key --window "$window" "$keys"
+    press "$keys"
     retry 15 geometry_is "$windowed" || fail "after $keys twice the window is at '$(geometry)', expected '$windowed'"
 done
 stop_game
