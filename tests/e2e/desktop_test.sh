@@ -166,6 +166,10 @@ for n in 1 2 3 4 5 6; do
     sleep 0.15
 done
 [ "$moving" -ge 2 ] || fail "muted, the scope view's waveform does not move ($moving changes)"
+# At least 1.6 s of the muted game on record before M (the recorder may
+# have started late on a busy machine).
+recorded_at_least() { [ $(($(stat -c %s "$work/song.raw") / 4)) -ge $((44100 * 16 / 10)) ]; }
+retry 15 recorded_at_least || fail "the recording holds only $(($(stat -c %s "$work/song.raw") / 4)) samples"
 muted_until=$(($(stat -c %s "$work/song.raw") / 4))
 xdotool key --window "$window" m
 sleep 9
