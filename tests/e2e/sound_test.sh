@@ -47,30 +47,8 @@ probe=$helpers/frame_probe
 # --- the private X server ----------------------------------------------------------
 start_xvfb
 
-# --- the private sound server ---------------------------------------------------------
-# Everything it and its clients read or write lives under $work: its runtime
-# folder, its home (cookie, state) and the client configuration (no
-# autospawn of another server). The server runs as whoever runs the test;
-# as root it warns that it is meant for the system mode, and runs.
-mkdir -p "$work/home" "$work/run"
-chmod 700 "$work/home" "$work/run"
-export HOME="$work/home" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/home/.config"
-export PULSE_SERVER="unix:$work/run/pulse/native" PULSE_CLIENTCONFIG="$work/client.conf"
-# No session bus: the server would otherwise try to start one.
-export DBUS_SESSION_BUS_ADDRESS=disabled:
-printf 'autospawn = no\n' >"$work/client.conf"
-# The sink takes the game's own format (mono 32-bit float at 44100 Hz), so
-# that the recording holds the game's samples unconverted.
-env -u DISPLAY pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 --use-pid-file=false \
-    --disable-shm=yes --realtime=no --high-priority=no --no-cpu-limit=yes --log-target=stderr \
-    -L "module-null-sink sink_name=vonkel_sink format=float32le rate=44100 channels=1 channel_map=mono" \
-    -L "module-native-protocol-unix auth-anonymous=1" >"$work/pulse.out" 2>"$work/pulse.log" &
-started+=($!)
-retry 20 pactl info >/dev/null 2>&1 || fail "the sound server did not start: $(tail -n 5 "$work/pulse.log")"
-pactl set-default-sink vonkel_sink || fail "cannot make vonkel_sink the default sink"
-
-# ALSA's default device plays through the sound server.
-printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' >"$work/pulse-alsa.conf"
+# --- the private sound server (its files all under $work) ------------------------
+start_sound_server
 
 # A second window, to take the keyboard focus away from the game.
 "$helpers/x11_focus_window" "$work/focus-window" 2>"$work/focus-window.err" &
@@ -86,11 +64,7 @@ started+=("$game_pid")
 find_window
 
 # The recording starts as soon as the window is there.
-# A short latency makes the recorder write what it gets at once.
-parec --device=vonkel_sink.monitor --format=float32le --rate=44100 --channels=1 --latency-msec=50 \
-    >"$work/sound.raw" 2>"$work/parec.err" &
-recorder_pid=$!
-started+=("$recorder_pid")
+start_recording "$work/sound.raw"
 
 # --- screenshots -----------------------------------------------------------------------
 # shot, fact, player_count and player_x come from lib.sh.
