@@ -2,10 +2,12 @@
 port of 127.0.0.1 and a fresh browser profile per test class."""
 import functools
 import http.server
+import os
 import shutil
 import tempfile
 import threading
 import time
+import unittest
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -82,3 +84,23 @@ class Browser:
             self.driver.quit()
         finally:
             shutil.rmtree(self.profile, ignore_errors=True)
+
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+# The built page, and the lab that gives the reference runs.
+SITE = os.environ.get("VONKEL_WEB_SITE", os.path.join(HERE, "..", "..", "build", "web", "site"))
+LAB = os.environ.get("VONKEL_LAB", os.path.join(HERE, "..", "..", "build", "release", "vonkel-lab"))
+
+
+class PageTestCase(unittest.TestCase):
+    """Tests that share one server of the built page and one browser."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.server = StaticServer(SITE)
+        cls.browser = Browser()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.browser.close()
+        cls.server.close()

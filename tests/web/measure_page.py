@@ -12,8 +12,8 @@ import sys
 import tempfile
 import time
 
-from browser import Browser, StaticServer
-from test_lab_equality import LAB, SITE, page_url
+from browser import LAB, SITE, Browser, StaticServer
+from test_lab_equality import page_url
 
 SHIPPED = ["vonkel.wasm", "vonkel.js", "index.html", "page.js", "presenter.js", "input.js", "key_script.js",
            "audio_output.js", "audio_worklet.js"]

@@ -5,12 +5,8 @@ import os
 import unittest
 import urllib.parse
 
-from browser import Browser, StaticServer
+from browser import HERE, LAB, PageTestCase
 from lab_reference import LabRun
-
-HERE = os.path.dirname(os.path.abspath(__file__))
-SITE = os.environ.get("VONKEL_WEB_SITE", os.path.join(HERE, "..", "..", "build", "web", "site"))
-LAB = os.environ.get("VONKEL_LAB", os.path.join(HERE, "..", "..", "build", "release", "vonkel-lab"))
 
 # (script, seed, clock, frames): each runs past 600 frames or quits after.
 CASES = {
@@ -26,17 +22,7 @@ def page_url(base, seed, clock, frames, keys_text):
     return f"{base}?{query}"
 
 
-class PageEqualsLab(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = StaticServer(SITE)
-        cls.browser = Browser()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.browser.close()
-        cls.server.close()
-
+class PageEqualsLab(PageTestCase):
     def run_page(self, seed, clock, frames, keys_text):
         b = self.browser
         b.open(page_url(self.server.url, seed, clock, frames, keys_text))

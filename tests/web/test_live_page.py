@@ -1,13 +1,9 @@
 """The page as a player meets it: the start overlay, real key events
 through the DevTools protocol, focus, the end screen and the sound."""
-import os
 import time
 import unittest
 
-from browser import Browser, StaticServer
-
-HERE = os.path.dirname(os.path.abspath(__file__))
-SITE = os.environ.get("VONKEL_WEB_SITE", os.path.join(HERE, "..", "..", "build", "web", "site"))
+from browser import SITE, Browser, PageTestCase, StaticServer
 
 KEYS = {
     "ArrowRight": ("ArrowRight", 39),
@@ -134,22 +130,9 @@ class LivePage(unittest.TestCase):
         self.assertLess(last["queued"], 0.2 * 44100)
 
 
-if __name__ == "__main__":
-    unittest.main()
 
-
-class PageScripts(unittest.TestCase):
+class PageScripts(PageTestCase):
     """The page's own modules, loaded in the browser."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.server = StaticServer(SITE)
-        cls.browser = Browser()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.browser.close()
-        cls.server.close()
 
     def run_module(self, module, body):
         """Runs `body` with the module's exports as `m`; returns its value."""
@@ -199,3 +182,7 @@ class PageScripts(unittest.TestCase):
         b.open(self.server.url + "?seed=-3")
         b.wait_for(lambda: b.report("state") == "error", 10, "the error")
         self.assertIn("?seed=", b.report("error"))
+
+
+if __name__ == "__main__":
+    unittest.main()
