@@ -5,10 +5,10 @@
 #include <portaudio.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <initializer_list>
 
+#include "core/relaxed.h"
 #include "core/world.h"
 #include "music/sequencer.h"
 #include "platform/clock.h"
@@ -23,7 +23,7 @@ constexpr double kSuggestedLatencySeconds = 0.075;
 
 PaStream* stream = nullptr;
 bool libraryStarted = false;
-std::atomic<bool> muted{false};
+Relaxed<bool> muted{false};  // set on the main thread, read by the callback
 
 // Runs on the audio library's thread. It renders straight into the output
 // buffer and never blocks, allocates or does I/O.
@@ -35,7 +35,7 @@ int audioCallback(const void* /*input*/, void* output, unsigned long frameCount,
                      sequencerStep);
     // Muting silences only what leaves: the song, its clock and the scope
     // ring go on exactly as they would be heard.
-    if (muted.load(std::memory_order_relaxed)) std::fill(samples, samples + frameCount * kChannels, 0.0f);
+    if (muted) std::fill(samples, samples + frameCount * kChannels, 0.0f);
     return paContinue;
 }
 
@@ -59,9 +59,9 @@ void silenceJack() {
 
 }  // namespace
 
-void setAudioMuted(bool silent) { muted.store(silent, std::memory_order_relaxed); }
+void setAudioMuted(bool silent) { muted = silent; }
 
-bool audioMuted() { return muted.load(std::memory_order_relaxed); }
+bool audioMuted() { return muted; }
 
 bool alsaConfigurationHasPcm() {
     snd_config_t* top = nullptr;
