@@ -6,22 +6,16 @@
 #include "app/frame_pacing.h"
 #include "core/keys.h"
 #include "core/world.h"
-#include "game/frame_update.h"
-#include "game/framebuffer.h"
+#include "game/game.h"
 #include "platform/audio_stream.h"
 #include "platform/clock.h"
 #include "platform/gamepad.h"
 #include "platform/keyboard.h"
 #include "platform/presenter.h"
+#include "platform/window_events.h"
 
 namespace vonkel {
 namespace {
-
-// The game's sleeps spend real time on the desktop.
-class WallClockSleeper final : public Sleeper {
-public:
-    void sleep(int milliseconds) override { sleepMilliseconds(milliseconds); }
-};
 
 // The frame's keys: the keyboard's snapshot with the pads' keys added while
 // the window has the focus.
@@ -41,7 +35,6 @@ KeyState readKeys(Keyboard* keyboard, Gamepads* gamepads) {
 }  // namespace
 
 void runFrameLoop(World& world, Keyboard* keyboard, Gamepads* gamepads, bool verbose) {
-    WallClockSleeper sleeper;
     uint32_t gamesReported = 0;
     for (;;) {
         const uint32_t frameStart = millisecondClock();
@@ -50,15 +43,18 @@ void runFrameLoop(World& world, Keyboard* keyboard, Gamepads* gamepads, bool ver
             std::printf("%s\n", songLine(world.songNumber).c_str());
             std::fflush(stdout);
         }
-        const KeyState keys = readKeys(keyboard, gamepads);
+        const WindowEvents events = pumpWindowEvents();
+        if (events.quit) return;
+        if (events.toggleMute) setAudioMuted(!audioMuted());
 
-        if (!updateFrame(world, keys, sleeper)) return;
+        const FrameRequest request = updateFrame(world, readKeys(keyboard, gamepads));
+        if (request.quit) return;
         doubleFramebuffer(world, world.OutputBuffer.data());
         // A frame that cannot be shown is lost; the next one tries again.
         presentFrame(world.OutputBuffer.data());
-        if (takeMuteToggle()) setAudioMuted(!audioMuted());
 
-        waitForFrameEnd(frameStart, millisecondClock, sleepMilliseconds, yieldTimeSlice);
+        waitForFrameEnd(frameStart, static_cast<uint32_t>(request.minFrameMs), millisecondClock, sleepMilliseconds,
+                        yieldTimeSlice);
     }
 }
 

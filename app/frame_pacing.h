@@ -1,14 +1,15 @@
 #pragma once
 // Pacing of the frame loop on a 32-bit millisecond clock.
 //
-// A frame starts no earlier than kFramePeriodMs after the start of the one
-// before it, measured on the clock. A frame that ran longer is followed at
-// once by the next: there is no catching up and no frame is skipped.
+// A frame starts no earlier than the length the last one asked for (16 ms
+// in play, 25 ms in the scope view; see game/game.h) after the start of that
+// one, measured on the clock. A frame that ran longer is followed at once by
+// the next: there is no catching up and no frame is skipped.
 //
 // The clock wraps every 2^32 ms, so readings are only ever compared through
 // the unsigned difference now - frameStart. That difference is right across
 // the wrap, and since the time still to wait is computed from it, the wait is
-// never longer than one frame period, whatever the readings are.
+// never longer than the frame's length, whatever the readings are.
 //
 // The wait sleeps through most of the remaining time and only polls the
 // clock, giving up the time slice between reads, for the last
@@ -16,11 +17,8 @@
 // poll that covers the whole wait would keep a processor core busy.
 #include <cstdint>
 
-#include "game/frame_update.h"
-
 namespace vonkel {
 
-constexpr uint32_t kFramePeriodMs = kMinFrameMs;
 constexpr uint32_t kYieldWindowMs = 1;
 
 enum class WaitAction { Done, Sleep, Yield };
@@ -34,15 +32,15 @@ struct WaitStep {
 constexpr uint32_t elapsedMs(uint32_t frameStart, uint32_t now) { return now - frameStart; }
 
 // What to do next while waiting for the end of the frame that began at
-// frameStart, given the clock reads now.
-WaitStep nextWaitStep(uint32_t frameStart, uint32_t now);
+// frameStart and lasts frameMs, given the clock reads now.
+WaitStep nextWaitStep(uint32_t frameStart, uint32_t frameMs, uint32_t now);
 
-// Waits until the frame that began at frameStart has lasted kFramePeriodMs.
+// Waits until the frame that began at frameStart has lasted frameMs.
 // now() reads the clock, sleep(ms) sleeps and yield() gives up the time slice.
 template <class Now, class Sleep, class Yield>
-void waitForFrameEnd(uint32_t frameStart, Now&& now, Sleep&& sleep, Yield&& yield) {
+void waitForFrameEnd(uint32_t frameStart, uint32_t frameMs, Now&& now, Sleep&& sleep, Yield&& yield) {
     for (;;) {
-        const WaitStep step = nextWaitStep(frameStart, now());
+        const WaitStep step = nextWaitStep(frameStart, frameMs, now());
         switch (step.action) {
             case WaitAction::Done:
                 return;

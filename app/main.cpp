@@ -1,10 +1,8 @@
 // The entry point: reads the command line, brings up the window, the audio
 // stream, the keyboard and the pads, starts the first game, runs the frame
-// loop, and takes everything down again in reverse order. Quitting ends with
-// exit code 0; no usable display with 1 and one line on stderr; bad
-// arguments with 2.
-#include <unistd.h>
-
+// loop, and takes everything down again in reverse order. Quitting (Escape
+// in the scope view, or closing the window) ends with exit code 0; no usable
+// display with 1 and one line on stderr; bad arguments with 2.
 #include <cstdio>
 #include <ctime>
 #include <new>
@@ -14,7 +12,7 @@
 #include "app/command_line.h"
 #include "app/frame_loop.h"
 #include "core/world.h"
-#include "game/new_game.h"
+#include "game/game.h"
 #include "platform/audio_stream.h"
 #include "platform/gamepad.h"
 #include "platform/keyboard.h"
@@ -43,7 +41,7 @@ int main(int argc, char** argv) {
     const GameOptions& options = commandLine.options;
 
     World& world = *new (worldStorage) World;
-    world.mainRandom.seed(options.seed ? *options.seed : static_cast<uint32_t>(std::time(nullptr)));
+    const uint32_t seed = options.seed ? *options.seed : static_cast<uint32_t>(std::time(nullptr));
 
     SDL_Window* window = nullptr;
     const PresenterOpening opening =
@@ -59,7 +57,7 @@ int main(int argc, char** argv) {
     startAudioStream(world);
     Keyboard* keyboard = new (std::nothrow) Keyboard(window);
     Gamepads* gamepads = new (std::nothrow) Gamepads;
-    newGame(world);
+    startGame(world, seed);
 
     runFrameLoop(world, keyboard, gamepads, options.verbose);
 
@@ -67,7 +65,5 @@ int main(int argc, char** argv) {
     delete keyboard;
     stopAudioStream();
     closePresenter();
-    // Nothing is left to flush or destroy; ending here keeps the shutdown
-    // the same as the one that follows a close request.
-    _exit(0);
+    return 0;
 }

@@ -7,9 +7,8 @@
 
 #include "core/random.h"
 #include "core/world.h"
+#include "game/game.h"
 #include "game/new_game.h"
-#include "music/sequencer.h"
-#include "synth/audio_renderer.h"
 #include "synth/voice.h"
 #include "synth/voice_render_paths.h"
 
@@ -60,7 +59,7 @@ void allEightVoices(benchmark::State& state, VoiceRenderPath path) {
     uint32_t clock = 0;
     int blocks = 0;
     for (auto _ : state) {
-        renderAudioBlock(*world, out.data(), kBlockFrames, clock++, sequencerStep);
+        renderAudioBlock(*world, out.data(), kBlockFrames, clock++);
         benchmark::DoNotOptimize(out.data());
         // Keep every voice sounding; the kick's pitch falls while it sounds,
         // so give it its start pitch again, as each kick of a song does.
@@ -87,7 +86,7 @@ void typicalSong(benchmark::State& state, VoiceRenderPath path) {
     uint32_t clock = 0;
     int blocks = 0;
     for (auto _ : state) {
-        renderAudioBlock(*world, out.data(), kBlockFrames, clock++, sequencerStep);
+        renderAudioBlock(*world, out.data(), kBlockFrames, clock++);
         benchmark::DoNotOptimize(out.data());
         ++blocks;
     }

@@ -8,9 +8,7 @@
 
 #include "core/keys.h"
 #include "core/world.h"
-#include "game/frame_update.h"
-#include "game/framebuffer.h"
-#include "game/new_game.h"
+#include "game/game.h"
 #include "platform/row_converters.h"
 
 namespace {
@@ -18,14 +16,12 @@ using namespace vonkel;
 
 void runFrames(benchmark::State& state, const KeyState& keys, bool scope) {
     auto world = std::make_unique<World>();
-    world->mainRandom.seed(42);
-    newGame(*world);
+    startGame(*world, 42);
     world->scopeMode = scope;
     std::vector<uint8_t> surface(static_cast<size_t>(kOutputWidth) * 4 * kOutputHeight);
     const RowConverter convert = chooseRowConverter(32, 0xFF0000, 0xFF00, 0xFF);
     for (auto _ : state) {
-        NoSleep noSleep;
-        updateFrame(*world, keys, noSleep);
+        updateFrame(*world, keys);
         doubleFramebuffer(*world, world->OutputBuffer.data());
         convertImage(convert, world->OutputBuffer.data(), kOutputWidth, kOutputHeight, surface.data(), kOutputWidth * 4);
         benchmark::DoNotOptimize(surface.data());

@@ -1,7 +1,7 @@
 #pragma once
 // A snapshot of the keyboard: one byte per scan code, bit 7 set while the key
 // is down. Scan codes follow the DirectInput numbering the game was designed
-// around, so a key script or a journal reads the same on every host.
+// around, so a key script reads the same on every host.
 #include <array>
 #include <cstddef>
 #include <cstdint>

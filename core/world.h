@@ -26,6 +26,10 @@ constexpr int kNoteCount = 120;
 constexpr int kChordQualities = 3;
 constexpr int kPatternSteps = 32;
 
+// The sound: mono 32-bit float samples at 44100 Hz, in blocks of 512 frames.
+constexpr int kSampleRate = 44100;
+constexpr int kBlockFrames = 512;
+
 // The kinds of terrain cell held in TerrainGrid.
 namespace TerrainKind {
 constexpr int Calm = 0;     // restores energy

@@ -1,11 +1,13 @@
 #include "game/frame_update.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/keys.h"
 #include "core/random.h"
 #include "core/rounding.h"
 #include "core/world.h"
+#include "game/game.h"
 #include "game/new_game.h"
 #include "game/player.h"
 #include "game/terrain.h"
@@ -38,17 +40,20 @@ void sweepLeadVoice(World& world) {
     setVoiceTone(world, VoiceRole::Melody, static_cast<float>(brightness), 0.9f, static_cast<float>(pulseWidth));
 }
 
-bool updateFrame(World& world, const KeyState& keys, Sleeper& sleeper) {
+FrameRequest updateFrame(World& world, const KeyState& keys) {
     const bool escape = keys.isKeyDown(ScanCode::Escape);
     if (escape && !world.scopeMode) {
         world.scopeMode = true;
         world.frameCounter = 0;
     }
+    // The frame's pace is the host's to keep: it shows the picture at once
+    // and starts the next frame when this one has lasted long enough.
+    int paceMs = kFramePaceMs;
     if (world.scopeMode) {
         world.terrainSpeed = 0.01f;
         if (world.beatFlag.exchange(false)) world.tileOrientation += 1;  // tiles turn on every beat
-        sleeper.sleep(15);
-        if (escape && world.frameCounter > kScopeQuitFrames) return false;
+        paceMs += kScopePaceMs;
+        if (escape && world.frameCounter > kScopeQuitFrames) return {.quit = true};
     }
 
     world.Framebuffer.fill(0);
@@ -82,8 +87,7 @@ bool updateFrame(World& world, const KeyState& keys, Sleeper& sleeper) {
         if (world.gameOverCounter == 0) drawPlayer(world);
         drawHud(world);
     }
-    sleeper.sleep(10);
-    return true;
+    return {.quit = false, .minFrameMs = std::max(kMinFrameMs, paceMs)};
 }
 
 }  // namespace vonkel

@@ -1,33 +1,15 @@
 #pragma once
+// The frame update's parts that tests and the lab reach for; a host calls
+// updateFrame (game/game.h).
 namespace vonkel {
 
 struct World;
-struct KeyState;
 
-// The shortest frame: a host starts the next frame no sooner than this after
-// the start of the last. The sleeps of the frame update may make it longer.
-constexpr int kMinFrameMs = 16;
-
-// The host's sleep, in milliseconds. The game sleeps through it, so that a
-// host on a simulated clock can count the time instead of spending it.
-class Sleeper {
-public:
-    virtual void sleep(int milliseconds) = 0;
-
-protected:
-    ~Sleeper() = default;
-};
-
-// Runs frames flat out, as benchmarks and stress tests do.
-class NoSleep final : public Sleeper {
-public:
-    void sleep(int /*milliseconds*/) override {}
-};
-
-// One frame of the game: modes, player, terrain, pickups and the whole
-// picture. Returns false when the player asks to quit. It sleeps 10 ms in
-// every frame and 15 ms more in the scope view.
-bool updateFrame(World& world, const KeyState& keys, Sleeper& sleeper);
+// The pace the game asks for: every frame lasts at least 10 ms, a scope-view
+// frame 15 ms more; and no frame is shorter than kMinFrameMs (game/game.h).
+// So a frame lasts 16 ms in play and 25 ms in the scope view.
+constexpr int kFramePaceMs = 10;
+constexpr int kScopePaceMs = 15;
 
 void drawHud(World& world);
 void drawScope(World& world);

@@ -4,6 +4,7 @@
 
 #include "core/rounding.h"
 #include "core/world.h"
+#include "game/game.h"
 #include "game/glyphs.h"
 
 namespace vonkel {

@@ -10,7 +10,7 @@ struct World;
 
 void drawGlyph(World& world, const char* glyph, uint32_t colour, int x, int y, int orientation);
 void drawNumber(World& world, int value, int x, int y, uint32_t colour);
-void doubleFramebuffer(const World& world, uint32_t* destination);
+// doubleFramebuffer, which hosts call, is in game/game.h.
 // Fills rows top..bottom and columns left..right (both ends included).
 void fillRect(World& world, int left, int top, int right, int bottom, uint32_t colour);
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "core/world.h"
 
@@ -47,6 +48,13 @@ inline uint64_t framebufferDigest(const World& world) {
     Fnv1a64 hash;
     for (uint32_t pixel : world.Framebuffer) hash.addU32LittleEndian(pixel);
     return hash.value();
+}
+
+// A digest as the lab and the page print it: sixteen lowercase hex digits.
+inline std::string hex16(uint64_t value) {
+    std::string text(16, '0');
+    for (int i = 15; i >= 0; --i, value >>= 4) text[static_cast<size_t>(i)] = "0123456789abcdef"[value & 0xF];
+    return text;
 }
 
 }  // namespace vonkel::lockstep

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "game/new_game.h"
-#include "music/sequencer.h"
-#include "synth/audio_renderer.h"
+#include "game/frame_update.h"
+#include "game/game.h"
 
 namespace vonkel::lockstep {
 namespace {
@@ -29,11 +28,8 @@ std::optional<int64_t> SimulatedClock::nextDueBlock(std::optional<int64_t> block
     return nextBlock_;
 }
 
-void SimulatedClock::sleep(int milliseconds) { sleptMs_ += std::max(milliseconds, 0); }
-
-void SimulatedClock::frameEnded() {
-    frameStartMs_ += std::max<int64_t>(kMinFrameMs, sleptMs_);
-    sleptMs_ = 0;
+void SimulatedClock::frameEnded(int lengthMs) {
+    frameStartMs_ += std::max(kMinFrameMs, lengthMs);
     ++frame_;
 }
 
@@ -44,14 +40,11 @@ SimulatedRun::SimulatedRun(uint32_t seed, uint32_t clockBaseMs, BlockSink sink)
       seed_(seed),
       block_(std::make_unique<float[]>(kBlockFrames)) {}
 
-void SimulatedRun::start() {
-    world_->mainRandom.seed(seed_);
-    newGame(*world_);
-}
+void SimulatedRun::start() { startGame(*world_, seed_); }
 
 void SimulatedRun::renderBlock(int64_t index) {
     const uint32_t clockMs = clock_.blockClockMs(index);
-    renderAudioBlock(*world_, block_.get(), kBlockFrames, clockMs, sequencerStep);
+    renderAudioBlock(*world_, block_.get(), kBlockFrames, clockMs);
     clock_.blockRendered();
     if (sink_) sink_(RenderedBlock{index, clockMs, std::span<const float>(block_.get(), kBlockFrames)});
 }
@@ -67,15 +60,34 @@ int64_t SimulatedRun::renderDueBlocks(std::optional<int64_t> blockLimit) {
 
 bool SimulatedRun::playFrame(const KeyState& keys) {
     renderDueBlocks();
-    const bool goOn = updateFrame(*world_, keys, clock_);
-    if (goOn) clock_.frameEnded();
-    return goOn;
+    last_.frame = clock_.frameIndex();
+    last_.timeMs = clock_.frameStartMs();
+    const FrameRequest request = updateFrame(*world_, keys);
+    last_.quit = request.quit;
+    if (!request.quit) clock_.frameEnded(request.minFrameMs);
+    return !request.quit;
+}
+
+FrameRecord SimulatedRun::lastFrame() const {
+    FrameRecord record = last_;
+    record.grid = gridDigest(*world_);
+    record.framebuffer = framebufferDigest(*world_);
+    return record;
 }
 
 void SimulatedRun::sweepFrame(std::optional<int64_t> blockLimit) {
     renderDueBlocks(blockLimit);
     sweepLeadVoice(*world_);
-    clock_.frameEnded();
+    clock_.frameEnded(kMinFrameMs);
+}
+
+bool exportSong(uint32_t seed, uint32_t clockMs, int64_t blocks,
+                const std::function<bool(std::span<const float>)>& sink) {
+    bool taken = true;
+    SimulatedRun run(seed, clockMs, [&](const RenderedBlock& block) { taken = taken && sink(block.samples); });
+    run.start();
+    while (taken && run.clock().blocksRendered() < blocks) run.sweepFrame(blocks);
+    return taken;
 }
 
 }  // namespace vonkel::lockstep

@@ -10,9 +10,8 @@
 
 #include "core/relaxed.h"
 #include "core/world.h"
-#include "music/sequencer.h"
+#include "game/game.h"
 #include "platform/clock.h"
-#include "synth/audio_renderer.h"
 
 namespace vonkel {
 
@@ -31,8 +30,7 @@ int audioCallback(const void* /*input*/, void* output, unsigned long frameCount,
                   const PaStreamCallbackTimeInfo* /*timeInfo*/, PaStreamCallbackFlags /*statusFlags*/,
                   void* userData) {
     auto* samples = static_cast<float*>(output);
-    renderAudioBlock(*static_cast<World*>(userData), samples, static_cast<int>(frameCount), millisecondClock(),
-                     sequencerStep);
+    renderAudioBlock(*static_cast<World*>(userData), samples, static_cast<int>(frameCount), millisecondClock());
     // Muting silences only what leaves: the song, its clock and the scope
     // ring go on exactly as they would be heard.
     if (muted) std::fill(samples, samples + frameCount * kChannels, 0.0f);

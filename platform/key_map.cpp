@@ -1,6 +1,11 @@
 #include "platform/key_map.h"
 
+#include <SDL_keycode.h>
+
 #include <array>
+#include <utility>
+
+#include "platform/window_geometry.h"
 
 namespace vonkel {
 
@@ -143,14 +148,21 @@ int scanCodeForHostKey(SDL_Scancode host) {
 void snapshotKeys(KeyState& out, const uint8_t* hostKeys, int hostKeyCount, bool hasFocus) {
     out.clear();
     if (!hasFocus || hostKeys == nullptr) return;
-    for (const KeyMapping& m : kKeyTable) {
-        const int index = static_cast<int>(m.host);
-        if (index < hostKeyCount && hostKeys[index] != 0) out.press(m.scanCode);
+    const auto held = [&](SDL_Scancode key) {
+        const int index = static_cast<int>(key);
+        return index < hostKeyCount && hostKeys[index] != 0;
+    };
+    uint16_t modifiers = KMOD_NONE;
+    for (const auto& [key, modifier] : {std::pair<SDL_Scancode, uint16_t>{SDL_SCANCODE_LCTRL, KMOD_LCTRL},
+                                        {SDL_SCANCODE_RCTRL, KMOD_RCTRL}, {SDL_SCANCODE_LALT, KMOD_LALT},
+                                        {SDL_SCANCODE_RALT, KMOD_RALT}, {SDL_SCANCODE_LGUI, KMOD_LGUI},
+                                        {SDL_SCANCODE_RGUI, KMOD_RGUI}}) {
+        if (held(key)) modifiers = static_cast<uint16_t>(modifiers | modifier);
     }
-    // Alt+Enter is the fullscreen shortcut: the Enter of it must not also
-    // boost or start a game.
-    if (out.isKeyDown(scanCodeForHostKey(SDL_SCANCODE_LALT)) || out.isKeyDown(scanCodeForHostKey(SDL_SCANCODE_RALT))) {
-        out.bytes[ScanCode::Enter] = 0;
+    // A key that makes a window shortcut with the modifiers held belongs to
+    // the window: the Enter of Alt+Enter must not also boost or start a game.
+    for (const KeyMapping& m : kKeyTable) {
+        if (held(m.host) && shortcutForKey(m.host, modifiers) == WindowShortcut::None) out.press(m.scanCode);
     }
 }
 

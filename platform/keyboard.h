@@ -1,8 +1,8 @@
 #pragma once
 // The keyboard as the game reads it: a snapshot of 256 key states by scan
-// code (app/keys.h), taken once per frame by poll() and left unchanged until
-// the next poll(). While the window does not have the keyboard focus every
-// key reads as up.
+// code (core/keys.h), taken once per frame by poll() and left unchanged
+// until the next poll(). While the window does not have the keyboard focus
+// every key reads as up.
 #include "core/keys.h"
 
 struct SDL_Window;
@@ -20,7 +20,7 @@ public:
     Keyboard& operator=(const Keyboard&) = delete;
 
     // Takes the snapshot for the coming frame from the key states that the
-    // last event pump left.
+    // last event pump (pumpWindowEvents) left.
     void poll();
 
     bool isKeyDown(int scanCode) const { return state_.isKeyDown(scanCode); }

@@ -2,7 +2,6 @@
 
 #include <SDL.h>
 #include <glob.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -22,16 +21,17 @@ struct Presenter {
     int imageWidth = 0;
     int imageHeight = 0;
     bool videoStarted = false;
-    bool muteToggled = false;
 };
 
 Presenter presenter;
 
 bool isFullscreen() { return (SDL_GetWindowFlags(presenter.window) & SDL_WINDOW_FULLSCREEN) != 0; }
 
+}  // namespace
+
 void zoomWindow(int factor) {
     SDL_Window* window = presenter.window;
-    if (isFullscreen()) return;
+    if (window == nullptr || isFullscreen()) return;
     // A maximised window keeps its size until it is restored.
     if ((SDL_GetWindowFlags(window) & SDL_WINDOW_MAXIMIZED) != 0) SDL_RestoreWindow(window);
 
@@ -51,6 +51,15 @@ void zoomWindow(int factor) {
     SDL_SetWindowSize(window, r.width, r.height);
     SDL_SetWindowPosition(window, r.x, r.y);
 }
+
+void toggleFullscreen() {
+    // SDL keeps the windowed size and place and gives them back on leaving.
+    if (presenter.window != nullptr) {
+        SDL_SetWindowFullscreen(presenter.window, isFullscreen() ? Uint32{0} : Uint32{SDL_WINDOW_FULLSCREEN_DESKTOP});
+    }
+}
+
+namespace {
 
 // Whether the machine has a device node through which OpenGL could run on
 // graphics hardware. Without one, any OpenGL is a software rasteriser.
@@ -93,47 +102,6 @@ SDL_Renderer* createRenderer(SDL_Window* window) {
     if (renderer == nullptr || chosenByUser || !rendersThroughSoftwareGl(renderer)) return renderer;
     SDL_DestroyRenderer(renderer);
     return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
-}
-
-[[noreturn]] void endOnCloseRequest() {
-    closePresenter();
-    // Ends at once, on purpose without exit(): the audio thread may be inside
-    // its callback right now, and neither static destructors nor the audio
-    // library's teardown may run under it.
-    _exit(0);
-}
-
-// A held key repeats: a zoom may repeat, a toggle must not flip back and forth.
-void handleShortcut(WindowShortcut shortcut, bool repeated) {
-    switch (shortcut) {
-        case WindowShortcut::Zoom1: zoomWindow(1); break;
-        case WindowShortcut::Zoom2: zoomWindow(2); break;
-        case WindowShortcut::Zoom4: zoomWindow(4); break;
-        case WindowShortcut::ToggleFullscreen:
-            // SDL keeps the windowed size and place and gives them back on leaving.
-            if (!repeated) SDL_SetWindowFullscreen(presenter.window, isFullscreen() ? Uint32{0} : Uint32{SDL_WINDOW_FULLSCREEN_DESKTOP});
-            break;
-        case WindowShortcut::ToggleMute:
-            if (!repeated) presenter.muteToggled = !presenter.muteToggled;
-            break;
-        case WindowShortcut::None:
-            break;
-    }
-}
-
-void handleEvent(const SDL_Event& event) {
-    switch (event.type) {
-        case SDL_QUIT:
-            endOnCloseRequest();
-        case SDL_WINDOWEVENT:
-            if (event.window.event == SDL_WINDOWEVENT_CLOSE) endOnCloseRequest();
-            break;
-        case SDL_KEYDOWN:
-            handleShortcut(shortcutForKey(event.key.keysym.scancode, event.key.keysym.mod), event.key.repeat != 0);
-            break;
-        default:
-            break;
-    }
 }
 
 }  // namespace
@@ -212,7 +180,6 @@ PresenterOpening openPresenter(const char* title, int imageWidth, int imageHeigh
                                WindowStart start) {
     presenter.imageWidth = imageWidth;
     presenter.imageHeight = imageHeight;
-    presenter.muteToggled = false;
     if (PresenterOpening video = startVideo(); !video) return video;
 
     // Created hidden and shown only once the renderer exists: a renderer may
@@ -246,9 +213,6 @@ PresenterOpening openPresenter(const char* title, int imageWidth, int imageHeigh
 }
 
 bool presentFrame(const uint32_t* image) {
-    SDL_Event event;
-    while (SDL_PollEvent(&event) != 0) handleEvent(event);
-
     if (presenter.texture == nullptr) return false;
     void* pixels = nullptr;
     int pitch = 0;
@@ -270,12 +234,6 @@ bool presentFrame(const uint32_t* image) {
     }
     SDL_RenderPresent(presenter.renderer);
     return true;
-}
-
-bool takeMuteToggle() {
-    const bool toggled = presenter.muteToggled;
-    presenter.muteToggled = false;
-    return toggled;
 }
 
 void closePresenter() {

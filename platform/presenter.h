@@ -1,22 +1,10 @@
 #pragma once
 // The game's window: shows a 0x00RRGGBB image stretched over the whole client
 // area with nearest-neighbour scaling, whatever the window's size, and
-// handles the window's events.
-//
-// Keyboard shortcuts of the window (they leave the game's keys, the arrows,
-// Z, Enter and Escape, alone; see platform/window_geometry.h):
-//   Ctrl+1  Zoom 1 x 1: the window's initial outer size at zoom 1
-//   Ctrl+2  Zoom 2 x 2: twice that
-//   Ctrl+4  Zoom 4 x 4: four times that
-//   F11, Alt+Enter  fullscreen on the window's display, and back
-//   M       a mute request, collected for the host (takeMuteToggle)
-// Each zoom centres the window on its display; in fullscreen the zoom keys
-// do nothing. The digits of the main keyboard and of the keypad both work.
-// In fullscreen the image keeps its shape, centred between black bars;
-// leaving fullscreen gives the window its size and place back.
-//
-// A close request (the window manager's close button, or SIGINT/SIGTERM)
-// closes the presenter and ends the process at once with exit code 0.
+// changes its size on request (the window's shortcuts, handled by
+// platform/window_events.h). In fullscreen the image keeps its shape,
+// centred between black bars; leaving fullscreen gives the window its size
+// and place back.
 //
 // The screen saver is kept off while the presenter is open.
 #include <SDL_scancode.h>
@@ -55,11 +43,17 @@ struct PresenterOpening {
 PresenterOpening openPresenter(const char* title, int imageWidth, int imageHeight, SDL_Window** window,
                                WindowStart start = {});
 
-// Handles every pending window event, then shows the image (imageWidth x
-// imageHeight pixels, row stride imageWidth). Returns false when the image
-// could not be shown; the next call tries again. Does not wait for the
-// display's vertical retrace. Does not return after a close request.
+// Shows the image (imageWidth x imageHeight pixels, row stride imageWidth).
+// Returns false when the image could not be shown; the next call tries
+// again. Does not wait for the display's vertical retrace.
 bool presentFrame(const uint32_t* image);
+
+// Zoom 1 x 1, 2 x 2 or 4 x 4: the window's outer size becomes `factor` times
+// its initial outer size, centred on its display. Nothing in fullscreen.
+void zoomWindow(int factor);
+
+// Fullscreen on the window's display, and back.
+void toggleFullscreen();
 
 // Releases the window and everything with it and lets the screen saver run
 // again. Safe to call when nothing is open.
@@ -69,8 +63,5 @@ void closePresenter();
 // per pixel times 8, so a 15-bit format is matched as 16 bits with 555 masks.
 // Null for formats without a converter (palettes, YUV, other masks).
 RowConverter converterForPixelFormat(uint32_t sdlPixelFormat);
-
-// Whether M was pressed an odd number of times since the last call.
-bool takeMuteToggle();
 
 }  // namespace vonkel

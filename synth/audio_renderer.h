@@ -4,19 +4,19 @@
 // feeds the oscilloscope ring and applies the master gain.
 #include <cstdint>
 
+#include "core/world.h"
+
 namespace vonkel {
 
-struct World;
 class Random;
 
 // One step of the musical clock, taken on the audio thread with the block's
-// generator. The game's is sequencerStep (music/sequencer.h); the renderer
-// only keeps the time, so it takes the step as an argument.
+// generator. The renderer only keeps the time, so it takes the step as an
+// argument: the game's renderAudioBlock (game/game.h), which hosts call,
+// passes sequencerStep (music/sequencer.h); tests may pass their own.
 using StepFn = void (*)(World& world, Random& audioRandom);
 
-constexpr int kChunkFrames = 128;
-constexpr int kBlockFrames = 512;
-constexpr int kSampleRate = 44100;
+constexpr int kChunkFrames = 128;  // kBlockFrames and kSampleRate: core/world.h
 
 // Renders `frames` mono samples into out. clockMs is the millisecond clock at
 // the start of the block: the block's audio generator is seeded from it, and

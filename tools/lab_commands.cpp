@@ -14,13 +14,11 @@
 #include <new>
 #include <sstream>
 
-#include "core/random.h"
 #include "core/world.h"
-#include "game/framebuffer.h"
-#include "game/new_game.h"
+#include "game/game.h"
 #include "game/terrain.h"
+#include "lockstep/key_script.h"
 #include "lockstep/simulated_run.h"
-#include "tools/keys_script.h"
 #include "tools/output_file.h"
 #include "tools/png_writer.h"
 #include "tools/stop_signal.h"
@@ -30,6 +28,7 @@ namespace vonkel::lab {
 namespace {
 
 using lockstep::BlockSink;
+using lockstep::KeysScript;
 using lockstep::RenderedBlock;
 using lockstep::SimulatedRun;
 
@@ -141,8 +140,7 @@ struct PlayOutputs {
 
 int runSong(const LabOptions& options, std::ostream& out) {
     auto world = std::make_unique<World>();
-    world->mainRandom.seed(options.seed);
-    newGame(*world);
+    startGame(*world, options.seed);
     out << songJson(*world, world->mainRandom.peek()) << "\n";
     return kExitOk;
 }
@@ -163,13 +161,10 @@ int runAudio(const LabOptions& options, std::ostream& err) {
         return usageError(err, "--out: " + error);
     }
     std::string writeError;
-    SimulatedRun run(options.seed, options.clockMs, [&](const RenderedBlock& block) {
-        if (writeError.empty()) writeError = wav.write(block.samples);
+    lockstep::exportSong(options.seed, options.clockMs, options.blocks, [&](std::span<const float> samples) {
+        writeError = wav.write(samples);
+        return writeError.empty() && stopSignal() == 0;
     });
-    run.start();
-    while (run.clock().blocksRendered() < options.blocks && writeError.empty() && stopSignal() == 0) {
-        run.sweepFrame(options.blocks);
-    }
     if (writeError.empty() && stopSignal() == 0) writeError = wav.finish();
     return writeError.empty() && stopSignal() == 0 ? kExitOk : runFailure(err, writeError);
 }
@@ -191,7 +186,7 @@ std::string loadKeysScript(const LabOptions& options, KeysScript& script) {
     if (!options.keysFile) return {};
     std::string text;
     if (std::string error = readWholeFile(*options.keysFile, text); !error.empty()) return "--keys: " + error;
-    if (std::string error = parseKeysScript(text, script); !error.empty()) {
+    if (std::string error = lockstep::parseKeysScript(text, script); !error.empty()) {
         return "--keys: '" + *options.keysFile + "' " + error;
     }
     return {};
@@ -213,9 +208,8 @@ int runPlay(const LabOptions& options, std::ostream& err) {
     SimulatedRun run(options.seed, options.clockMs, std::move(sink));
     run.start();
     for (int64_t frame = 0; frame < options.frames && writeError.empty() && stopSignal() == 0; ++frame) {
-        const int64_t timeMs = run.clock().frameStartMs();
         const bool goOn = run.playFrame(script.stateAt(frame));
-        if (options.traceFile && !outputs.trace.write(traceJson(run.world(), frame, timeMs, !goOn) + "\n")) {
+        if (options.traceFile && !outputs.trace.write(traceJson(run.world(), run.lastFrame()) + "\n")) {
             writeError = outputs.trace.writeError();
         }
         if (options.shotsDir && frame % options.every == 0 && writeError.empty()) {

@@ -7,6 +7,12 @@
 namespace vonkel::lab {
 namespace {
 
+using lockstep::readFloat32;
+using lockstep::readInteger;
+using lockstep::readSecondsAsBlocks;
+using lockstep::readUnsigned32;
+using lockstep::shown;
+
 constexpr const char* kProgram = "vonkel-lab";
 
 std::string oneLine(std::string text) {
@@ -23,17 +29,11 @@ constexpr const char* kDescription =
     "terrain and whole games can be inspected, compared and exported.";
 
 constexpr const char* kFooter =
-    "Run 'vonkel-lab SUBCOMMAND --help' for the options of each.\n"
-    "To save a song you like, export it as a WAV file:\n"
+    "Run 'vonkel-lab SUBCOMMAND --help' for the options of each, and see\n"
+    "vonkel-lab(1) for the formats and the simulated clock. To save a song:\n"
     "  vonkel-lab audio --seed N --seconds 180 --out song.wav\n"
-    "'-' as --out, --trace or --wav is standard output.\n"
     "Exit status: 0 success; 2 bad arguments or input (nothing is written);\n"
     "1 a file could not be written during the run.";
-
-constexpr const char* kBlockClockText =
-    "Simulated clock: the game starts at 0 ms. Audio block k (512 frames)\n"
-    "starts at k x 512000 / 44100 ms and is rendered with the millisecond\n"
-    "clock C + floor(that), wrapping at 2^32 (C from --clock).";
 
 // An option whose text one of the strict readers turns into `into`. A text
 // it rejects ends the parse with "--NAME: expected WHAT, got 'TEXT'".
@@ -74,11 +74,8 @@ void addSong(CLI::App& app, LabOptions& options) {
     CLI::App* song = app.add_subcommand("song", "Compose the song of a new game and print it as one JSON line");
     song->callback([&options] { options.command = Command::Song; });
     addSeed(song, options);
-    song->footer(
-        "A fresh game, the main random generator seeded with --seed, one new\n"
-        "game. Prints one JSON line: terrain and lead-voice time, master gain,\n"
-        "tempo, progression, patterns, the eight voices, the note-period table\n"
-        "and nextDraw, the value the next draw of the main generator would give.");
+    song->footer("Prints one JSON line: tempo, progression, patterns, the eight voices, the\n"
+                 "note periods and nextDraw, the main generator's next draw.");
 }
 
 void addAudio(CLI::App& app, LabOptions& options) {
@@ -94,13 +91,8 @@ void addAudio(CLI::App& app, LabOptions& options) {
     addPath(audio, "--out", options.out, "the WAV file to write ('-': standard output)")
         ->required()
         ->type_name("FILE.wav");
-    audio->footer(std::string(
-                      "The song of a new game from --seed, played for --seconds as the game\n"
-                      "plays it with no key pressed: the lead voice sweeps once every 16 ms.\n"
-                      "This is the way to save a song you like. The file holds\n"
-                      "ceil(S x 44100 / 512) whole blocks of 512 samples, exactly as the audio\n"
-                      "renderer produced them.\n\n") +
-                  kBlockClockText);
+    audio->footer("The song of a new game from --seed, as the game plays it with no key\n"
+                  "pressed: ceil(S x 44100 / 512) whole blocks of 512 samples.");
 }
 
 void addTerrain(CLI::App& app, LabOptions& options) {
@@ -122,10 +114,8 @@ void addTerrain(CLI::App& app, LabOptions& options) {
     addNumber(terrain, "--orientation", options.orientation, orientation, "an integer -1000000000..1000000000",
               "tile orientation in quarter turns (-1000000000..1000000000, default 0)")
         ->type_name("O");
-    terrain->footer(
-        "Sets the terrain time, speed and tile orientation, advances the field\n"
-        "once, and prints its 30 rows of 40 cell kinds (0, 1, 2; row 0 first),\n"
-        "then the line 'counts: c0 c1 c2'.");
+    terrain->footer("Advances the field once from the given time, speed and orientation and\n"
+                    "prints its 30 rows of 40 cell kinds, then 'counts: c0 c1 c2'.");
 }
 
 // --trace and --wav cannot both be one file, nor both standard output.
@@ -164,27 +154,14 @@ void addPlay(CLI::App& app, LabOptions& options) {
     shots->needs(everyK);
     everyK->needs(shots);
     play->footer(
-        std::string("A fresh game from --seed, then --frames frames of the whole frame\n"
-                    "update with the keys of --keys, interleaved with the audio blocks on\n"
-                    "the simulated clock. The run ends after frame F-1, or after the frame\n"
-                    "in which the game asks to quit.\n\n") +
-        kBlockClockText +
-        "\nFrame f starts at F_f: F_0 = 0, then +25 ms after a frame that ends in\n"
-        "scope mode and +16 ms after any other. Before frame f reads its keys,\n"
-        "every block that has started by F_f is rendered.\n"
-        "\nKey script: lines 'FRAME KEYS'. From frame FRAME on exactly those keys\n"
-        "are held, until the next line; before the first line none is. KEYS is\n"
-        "'-' (none) or a comma-separated list of up, down, left, right, z, enter,\n"
-        "escape. Frames strictly increase. Blank lines and lines starting with '#'\n"
-        "are ignored. Example:\n"
-        "  # boost up for a second, then let go\n"
+        "A fresh game from --seed, then F frames with the keys of --keys, on the\n"
+        "simulated clock; the run ends early if the game asks to quit.\n"
+        "Key script: lines 'FRAME KEYS'; from frame FRAME on exactly those keys\n"
+        "are held. KEYS is '-' or a comma-separated list of up, down, left,\n"
+        "right, z, enter, escape. Lines starting with '#' are comments:\n"
         "  0 up,z\n"
         "  60 -\n"
-        "\nTrace: one JSON object per frame, written after the frame update: frame,\n"
-        "time (ms), quit, the player, score, modes, terrain, song position,\n"
-        "pickups as [slot, column, row], and FNV-1a 64 digests of the terrain\n"
-        "grid (one byte a cell) and of the 320 x 240 frame (4 bytes a pixel,\n"
-        "little-endian). Screenshots are named frame-000000.png and so on.");
+        "Trace: one JSON object per frame. Screenshots: frame-000000.png ...");
 }
 
 // The one-line message for a parse error.

@@ -1,13 +1,13 @@
 #pragma once
 // The command line of vonkel-lab: subcommands and their typed options, each
-// read by the strict readers of tools/decimal.h. Nothing here runs the game.
+// read by the strict readers of lockstep/decimal.h. Nothing here runs the game.
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "tools/decimal.h"
+#include "lockstep/decimal.h"
 
 namespace vonkel::lab {
 

@@ -3,14 +3,10 @@
 #include <vector>
 
 #include "core/world.h"
-#include "lockstep/digests.h"
 #include "tools/json_line.h"
 
 namespace vonkel::lab {
 namespace {
-
-using lockstep::framebufferDigest;
-using lockstep::gridDigest;
 
 template <class T, size_t N>
 std::vector<int64_t> intsOf(const T (&values)[N]) {
@@ -73,7 +69,7 @@ std::string songJson(const World& world, int nextDraw) {
     return json.str();
 }
 
-std::string traceJson(const World& world, int64_t frame, int64_t timeMs, bool quit) {
+std::string traceJson(const World& world, const lockstep::FrameRecord& record) {
     std::string pickups = "[";
     bool first = true;
     for (size_t slot = 0; slot < world.pickups.size(); ++slot) {
@@ -86,9 +82,9 @@ std::string traceJson(const World& world, int64_t frame, int64_t timeMs, bool qu
     pickups += ']';
 
     JsonLine json;
-    json.integer("frame", frame)
-        .integer("time", timeMs)
-        .boolean("quit", quit)
+    json.integer("frame", record.frame)
+        .integer("time", record.timeMs)
+        .boolean("quit", record.quit)
         .integer("playerX", world.playerX)
         .integer("playerY", world.playerY)
         .integer("playerDirection", world.playerDirection)
@@ -109,8 +105,8 @@ std::string traceJson(const World& world, int64_t frame, int64_t timeMs, bool qu
         .integer("currentRoot", world.currentRoot)
         .integer("currentQuality", world.currentQuality)
         .raw("pickups", pickups)
-        .string("grid", toHex16(gridDigest(world)))
-        .string("framebuffer", toHex16(framebufferDigest(world)));
+        .digest("grid", record.grid)
+        .digest("framebuffer", record.framebuffer);
     return json.str();
 }
 

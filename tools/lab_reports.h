@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "lockstep/simulated_run.h"
+
 namespace vonkel {
 struct World;
 }
@@ -13,10 +15,9 @@ namespace vonkel::lab {
 // The state of a game's song as one JSON object, with nextDraw given by the
 // caller.
 std::string songJson(const World& world, int nextDraw);
-// One line of the `play` trace, with FNV-1a 64 digests of the 1200 cell kinds
-// (one byte each) and of the 76800 framebuffer pixels (4 bytes each,
-// little-endian).
-std::string traceJson(const World& world, int64_t frame, int64_t timeMs, bool quit);
+// One line of the `play` trace: the frame's record (with its digests of the
+// terrain and the picture) and the game's state after it.
+std::string traceJson(const World& world, const lockstep::FrameRecord& record);
 // The printout of the grid: 30 lines of cell kinds and the counts line.
 std::string terrainText(const World& world);
 

@@ -2,17 +2,21 @@
 // seven keys per frame, built from what is held when the frame starts (a key
 // pressed and released between two frames is not seen, as on the desktop).
 // While the page has no focus or is hidden, every key reads as up.
-import { KeyBit } from './key_script.js';
+//
+// Keys are named as in a key script (up, down, left, right, z, enter,
+// escape); the wasm module turns the names into the game's key mask.
 
-// By KeyboardEvent.code: the key's position, whatever the layout.
+// The game's keys by name, and by KeyboardEvent.code: the key's position,
+// whatever the layout.
+export const kKeyNames = ['up', 'down', 'left', 'right', 'z', 'enter', 'escape'];
 const kKeyCodes = new Map([
-  ['ArrowUp', KeyBit.up],
-  ['ArrowDown', KeyBit.down],
-  ['ArrowLeft', KeyBit.left],
-  ['ArrowRight', KeyBit.right],
-  ['KeyZ', KeyBit.z],
-  ['Enter', KeyBit.enter],
-  ['Escape', KeyBit.escape],
+  ['ArrowUp', 'up'],
+  ['ArrowDown', 'down'],
+  ['ArrowLeft', 'left'],
+  ['ArrowRight', 'right'],
+  ['KeyZ', 'z'],
+  ['Enter', 'enter'],
+  ['Escape', 'escape'],
 ]);
 // Keys that would scroll the page or press a focused button.
 const kNoDefault = new Set(['ArrowUp', 'ArrowDown', 'ArrowLeft', 'ArrowRight', 'Space', 'Enter']);
@@ -21,49 +25,48 @@ const kNoDefault = new Set(['ArrowUp', 'ArrowDown', 'ArrowLeft', 'ArrowRight', '
 // A and B boost, Start is Escape.
 // The same dead zone as the desktop: past 8000 of 32767 either way.
 const kStickDeadZone = 8000 / 32767;
-const kButtonBits = [
-  [12, KeyBit.up],
-  [13, KeyBit.down],
-  [14, KeyBit.left],
-  [15, KeyBit.right],
-  [0, KeyBit.z],
-  [1, KeyBit.z],
-  [9, KeyBit.escape],
-];
+const kButtons = [[12, 'up'], [13, 'down'], [14, 'left'], [15, 'right'], [0, 'z'], [1, 'z'], [9, 'escape']];
 
-export function gamepadMask(pad) {
-  let mask = 0;
-  for (const [index, bit] of kButtonBits) {
-    if (pad.buttons[index] && pad.buttons[index].pressed) mask |= bit;
+// The names of the keys a pad holds.
+export function gamepadKeys(pad) {
+  const keys = new Set();
+  for (const [index, name] of kButtons) {
+    if (pad.buttons[index] && pad.buttons[index].pressed) keys.add(name);
   }
   const [x = 0, y = 0] = pad.axes;
-  if (x < -kStickDeadZone) mask |= KeyBit.left;
-  if (x > kStickDeadZone) mask |= KeyBit.right;
-  if (y < -kStickDeadZone) mask |= KeyBit.up;
-  if (y > kStickDeadZone) mask |= KeyBit.down;
-  return mask;
+  if (x < -kStickDeadZone) keys.add('left');
+  if (x > kStickDeadZone) keys.add('right');
+  if (y < -kStickDeadZone) keys.add('up');
+  if (y > kStickDeadZone) keys.add('down');
+  return [...keys].sort();
 }
 
 export class Input {
-  constructor(target = window) {
+  // keyBits: each key name's bit of the game's key mask.
+  constructor(keyBits, target = window) {
+    this.keyBits = keyBits;
     this.held = 0;
     // Every key event, also those the game does not read (the end screen
     // and the start overlay listen for "any key").
     this.onAnyKey = null;
     target.addEventListener('keydown', (event) => {
       if (kNoDefault.has(event.code)) event.preventDefault();
-      this.held |= kKeyCodes.get(event.code) || 0;
+      this.held |= this.bitOf(event.code);
       if (this.onAnyKey && !event.repeat) this.onAnyKey(event);
     });
     target.addEventListener('keyup', (event) => {
       if (kNoDefault.has(event.code)) event.preventDefault();
-      this.held &= ~(kKeyCodes.get(event.code) || 0);
+      this.held &= ~this.bitOf(event.code);
     });
     const releaseAll = () => { this.held = 0; };
     window.addEventListener('blur', releaseAll);
     document.addEventListener('visibilitychange', () => {
       if (document.visibilityState !== 'visible') releaseAll();
     });
+  }
+
+  bitOf(code) {
+    return kKeyCodes.has(code) ? this.keyBits[kKeyCodes.get(code)] : 0;
   }
 
   hasFocus() {
@@ -79,7 +82,8 @@ export class Input {
     let mask = this.held;
     const pads = navigator.getGamepads ? navigator.getGamepads() : [];
     for (const pad of pads) {
-      if (pad && pad.connected) mask |= gamepadMask(pad);
+      if (!pad || !pad.connected) continue;
+      for (const name of gamepadKeys(pad)) mask |= this.keyBits[name];
     }
     return mask;
   }

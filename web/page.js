@@ -2,8 +2,7 @@
 // audio only then), and drives the wasm module's frame schedule from
 // animation frames. See README.md, "Web".
 import { AudioOutput } from './audio_output.js';
-import { Input } from './input.js';
-import { maskAt, parseKeyScript } from './key_script.js';
+import { Input, kKeyNames } from './input.js';
 import { Presenter } from './presenter.js';
 
 // A key script runs flat out: frames as fast as the machine allows, about
@@ -20,23 +19,38 @@ function readUint32(params, name) {
   return Number(text);
 }
 
-export function readSettings(search) {
+// Calls fn with a copy of `text` in the module's memory (a C string).
+function withText(m, text, fn) {
+  const size = m.lengthBytesUTF8(text) + 1;
+  const pointer = m._malloc(size);
+  try {
+    m.stringToUTF8(text, pointer, size);
+    return fn(pointer);
+  } finally {
+    m._free(pointer);
+  }
+}
+
+// ?keys= is read by the module, with the lab's own reader.
+export function readSettings(search, m) {
   const params = new URLSearchParams(search);
   const settings = {
     seed: readUint32(params, 'seed'),
     clock: readUint32(params, 'clock'),
     mute: params.get('mute') === '1',
-    script: null,
+    script: params.has('keys'),
     frames: readUint32(params, 'frames') ?? kDefaultScriptFrames,
   };
-  if (params.has('keys')) {
-    try {
-      settings.script = parseKeyScript(params.get('keys'));
-    } catch (error) {
-      throw new Error(`?keys=: ${error.message}`);
-    }
+  if (settings.script) {
+    const error = m.UTF8ToString(withText(m, params.get('keys'), (text) => m._vonkel_read_keys(text)));
+    if (error !== '') throw new Error(`?keys=: ${error}`);
   }
   return settings;
+}
+
+// Each key name's bit of the game's key mask, as the module reads the names.
+function keyBitsOf(m) {
+  return Object.fromEntries(kKeyNames.map((name) => [name, withText(m, name, (text) => m._vonkel_key_mask(text))]));
 }
 
 // What a test can read: the state, per-frame digests of a key script run,
@@ -67,7 +81,7 @@ class Page {
     this.settings = settings;
     this.presenter = new Presenter(document.getElementById('screen'), document.getElementById('frame'),
                                    document.getElementById('fullscreen'));
-    this.input = new Input();
+    this.input = new Input(keyBitsOf(module));
     this.audio = settings.mute || settings.script ? null : new AudioOutput();
     this.input.onAnyKey = () => this.gesture();
     document.getElementById('frame').addEventListener('click', () => this.gesture());
@@ -106,8 +120,6 @@ class Page {
   // One frame with the given keys; returns whether the game goes on.
   playFrame(mask) {
     const m = this.module;
-    const frame = m._vonkel_frame_index();
-    const time = m._vonkel_frame_start_ms();
     const started = performance.now();
     const goOn = m._vonkel_play_frame(mask) !== 0;
     const count = m._vonkel_pending_sample_count();
@@ -119,9 +131,10 @@ class Page {
     if (report.workMs.length > 2000) report.workMs.splice(0, 1000);
     report.framesPlayed++;
     if (this.settings.script) {
-      const [grid, framebuffer, sampleHash] = m.UTF8ToString(m._vonkel_digests()).split(' ');
-      report.frames.push({ frame, time, quit: !goOn, grid, framebuffer, samples: m._vonkel_samples_rendered(),
-                           sampleHash });
+      const [frame, time, quit, grid, framebuffer, samples, sampleHash] =
+        m.UTF8ToString(m._vonkel_frame_record()).split(' ');
+      report.frames.push({ frame: Number(frame), time: Number(time), quit: quit === '1', grid, framebuffer,
+                           samples: Number(samples), sampleHash });
     }
     return goOn;
   }
@@ -160,7 +173,7 @@ class Page {
     do {
       const frame = this.module._vonkel_frame_index();
       if (frame >= this.settings.frames) break;
-      goOn = this.playFrame(maskAt(this.settings.script, frame));
+      goOn = this.playFrame(this.module._vonkel_script_keys(frame));
     } while (goOn && performance.now() < until);
     this.present();
     if (goOn && this.module._vonkel_frame_index() < this.settings.frames) {
@@ -178,23 +191,24 @@ class Page {
 }
 
 async function main() {
+  const module = await createVonkelModule();  // eslint-disable-line no-undef
+  report.moduleReadyMs = performance.now();
   let settings;
   try {
-    settings = readSettings(location.search);
+    settings = readSettings(location.search, module);
   } catch (error) {
     report.state = 'error';
     report.error = error.message;
     showMessage(error.message);
     return;
   }
-  const module = await createVonkelModule();  // eslint-disable-line no-undef
-  report.moduleReadyMs = performance.now();
   window.vonkelModule = module;  // for measurements and debugging from the console
   const page = new Page(module, settings);
   report.status = () => {
     if (report.state === 'loading' || report.state === 'ready') return null;
-    const [x, y, scope, gameOver, energy, score] = module.UTF8ToString(module._vonkel_status()).split(' ').map(Number);
-    return { x, y, scope, gameOver, energy, score };
+    const [x, y, scope, gameOver, energy, score, song] =
+      module.UTF8ToString(module._vonkel_status()).split(' ').map(Number);
+    return { x, y, scope, gameOver, energy, score, song };
   };
   if (settings.script || settings.mute) {
     page.start();

@@ -6,20 +6,20 @@
 // frame and sample for sample.
 #include <emscripten/emscripten.h>
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
-#include "core/keys.h"
 #include "core/world.h"
-#include "game/framebuffer.h"
+#include "game/game.h"
 #include "lockstep/digests.h"
 #include "lockstep/frame_pacer.h"
+#include "lockstep/key_script.h"
 #include "lockstep/simulated_run.h"
-#include "synth/audio_renderer.h"
-#include "web/page_keys.h"
+#include "web/canvas_pixels.h"
 
 namespace vonkel::web {
 namespace {
@@ -32,8 +32,8 @@ struct PageGame {
     lockstep::Fnv1a64 sampleHash;       // every sample rendered, 4 bytes each
     int64_t samplesRendered = 0;
     std::vector<uint32_t> canvasPixels = std::vector<uint32_t>(static_cast<size_t>(kOutputWidth) * kOutputHeight);
-    char digestText[52] = {};
-    char statusText[96] = {};
+    lockstep::KeysScript script;  // the ?keys= script, read by the lab's reader
+    std::string text;             // the last text handed to the page
 };
 
 PageGame& game() {
@@ -44,20 +44,14 @@ PageGame& game() {
 void takeBlock(const lockstep::RenderedBlock& block) {
     PageGame& g = game();
     g.pendingSamples.insert(g.pendingSamples.end(), block.samples.begin(), block.samples.end());
-    for (float sample : block.samples) {
-        uint32_t bits;
-        std::memcpy(&bits, &sample, sizeof bits);
-        g.sampleHash.addU32LittleEndian(bits);
-    }
+    for (float sample : block.samples) g.sampleHash.addU32LittleEndian(std::bit_cast<uint32_t>(sample));
     g.samplesRendered += static_cast<int64_t>(block.samples.size());
 }
 
-void writeHex16(uint64_t value, char* out) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    for (int i = 15; i >= 0; --i) {
-        out[i] = kDigits[value & 0xF];
-        value >>= 4;
-    }
+// Text for the page, valid until the next call that returns text.
+const char* pageText(std::string text) {
+    game().text = std::move(text);
+    return game().text.c_str();
 }
 
 }  // namespace
@@ -94,7 +88,7 @@ EMSCRIPTEN_KEEPALIVE double vonkel_rebase_count() { return static_cast<double>(g
 // One frame with the keys held (a mask of PageKey bits): the audio blocks due
 // before it, then the frame update. Returns 0 when the game asked to quit.
 EMSCRIPTEN_KEEPALIVE int vonkel_play_frame(int keyMask) {
-    return game().run->playFrame(keyStateOf(static_cast<uint32_t>(keyMask))) ? 1 : 0;
+    return game().run->playFrame(lockstep::keyStateOf(static_cast<uint32_t>(keyMask))) ? 1 : 0;
 }
 
 // The frame about to be played and the simulated time it starts at.
@@ -117,44 +111,55 @@ EMSCRIPTEN_KEEPALIVE const float* vonkel_pending_samples() { return game().pendi
 EMSCRIPTEN_KEEPALIVE int vonkel_pending_sample_count() { return static_cast<int>(game().pendingSamples.size()); }
 EMSCRIPTEN_KEEPALIVE void vonkel_take_samples() { game().pendingSamples.clear(); }
 
-// "GRID FRAMEBUFFER SAMPLEHASH": the lab trace's digests of the last frame
-// and the FNV-1a digest of every sample rendered so far (4 bytes each, least
-// significant first: the data of the lab's WAV file).
-EMSCRIPTEN_KEEPALIVE const char* vonkel_digests() {
+// "FRAME TIME QUIT GRID FRAMEBUFFER SAMPLES SAMPLEHASH": the record of the
+// last frame played (as in the lab's trace), the samples rendered so far and
+// their FNV-1a digest (4 bytes each, least significant first: the data of
+// the lab's WAV file).
+EMSCRIPTEN_KEEPALIVE const char* vonkel_frame_record() {
     PageGame& g = game();
-    writeHex16(lockstep::gridDigest(g.run->world()), g.digestText);
-    g.digestText[16] = ' ';
-    writeHex16(lockstep::framebufferDigest(g.run->world()), g.digestText + 17);
-    g.digestText[33] = ' ';
-    writeHex16(g.sampleHash.value(), g.digestText + 34);
-    g.digestText[50] = '\0';
-    return g.digestText;
+    const lockstep::FrameRecord r = g.run->lastFrame();
+    return pageText(std::to_string(r.frame) + ' ' + std::to_string(r.timeMs) + ' ' + (r.quit ? "1 " : "0 ") +
+                    lockstep::hex16(r.grid) + ' ' + lockstep::hex16(r.framebuffer) + ' ' +
+                    std::to_string(g.samplesRendered) + ' ' + lockstep::hex16(g.sampleHash.value()));
 }
-EMSCRIPTEN_KEEPALIVE double vonkel_samples_rendered() { return static_cast<double>(game().samplesRendered); }
 
-// "PLAYERX PLAYERY SCOPEMODE GAMEOVERCOUNTER ENERGY SCORE": what a test of
-// the live page checks after its key events.
+// "PLAYERX PLAYERY SCOPEMODE GAMEOVERCOUNTER ENERGY SCORE SONG": what a test
+// of the live page checks after its key events, and the song's number.
 EMSCRIPTEN_KEEPALIVE const char* vonkel_status() {
-    PageGame& g = game();
-    const World& w = g.run->world();
-    std::snprintf(g.statusText, sizeof g.statusText, "%d %d %d %d %d %d", w.playerX, w.playerY, w.scopeMode ? 1 : 0,
-                  w.gameOverCounter, w.energy, w.score);
-    return g.statusText;
+    const World& w = game().run->world();
+    char text[96];
+    std::snprintf(text, sizeof text, "%d %d %d %d %d %d %u", w.playerX, w.playerY, w.scopeMode ? 1 : 0,
+                  w.gameOverCounter, w.energy, w.score, w.songNumber);
+    return pageText(text);
 }
 
-// For measuring the synthesiser alone (the audio real-time factor): a fresh
-// song for `seed` rendered for `seconds` on the simulated clock, frames only
-// sweeping the lead voice, as `vonkel-lab audio` does. Returns the samples
-// rendered. It replaces the page's game, which must be started anew.
+// Reads a key script (the lab's format and reader). Returns "" and keeps the
+// script, or the message of its first fault.
+EMSCRIPTEN_KEEPALIVE const char* vonkel_read_keys(const char* text) {
+    return pageText(lockstep::parseKeysScript(text, game().script));
+}
+// The key mask the script holds in frame `frame`.
+EMSCRIPTEN_KEEPALIVE int vonkel_script_keys(double frame) {
+    return game().script.keysAt(static_cast<int64_t>(frame));
+}
+// The mask of a key list such as "up" or "left,z", or -1 if it is not one:
+// the page's keyboard, pad and touch pad build their masks from the names.
+EMSCRIPTEN_KEEPALIVE int vonkel_key_mask(const char* names) {
+    uint8_t mask = 0;
+    return lockstep::parseKeyList(names, mask).empty() ? mask : -1;
+}
+
+// For measuring the synthesiser alone (the audio real-time factor): the song
+// of `seed` rendered for `seconds`, as `vonkel-lab audio` renders it.
+// Returns the samples rendered. The page's game is left as it was.
 EMSCRIPTEN_KEEPALIVE double vonkel_render_song(uint32_t seed, double seconds) {
-    PageGame& g = game();
-    vonkel_start(seed, 0, 0);
     const auto blocks = static_cast<int64_t>(seconds * kSampleRate / kBlockFrames);
-    while (g.run->clock().blocksRendered() < blocks) {
-        g.run->sweepFrame(blocks);
-        g.pendingSamples.clear();
-    }
-    return static_cast<double>(g.samplesRendered);
+    int64_t rendered = 0;
+    lockstep::exportSong(seed, 0, blocks, [&](std::span<const float> samples) {
+        rendered += static_cast<int64_t>(samples.size());
+        return true;
+    });
+    return static_cast<double>(rendered);
 }
 
 }  // extern "C"

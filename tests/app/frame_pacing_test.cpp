@@ -4,31 +4,39 @@
 
 #include <cstdint>
 
+#include "game/game.h"
+
 namespace vonkel {
 namespace {
 
+constexpr uint32_t kFramePeriodMs = kMinFrameMs;
+
 TEST(NextWaitStep, SleepsMostOfTheFrameAndPollsOnlyTheLastMillisecond) {
     const uint32_t start = 5000;
-    WaitStep s = nextWaitStep(start, start);
+    WaitStep s = nextWaitStep(start, 16, start);
     EXPECT_EQ(s.action, WaitAction::Sleep);
     EXPECT_EQ(s.sleepMs, 15);
-    s = nextWaitStep(start, start + 14);
+    s = nextWaitStep(start, 16, start + 14);
     EXPECT_EQ(s.action, WaitAction::Sleep);
     EXPECT_EQ(s.sleepMs, 1);
-    EXPECT_EQ(nextWaitStep(start, start + 15).action, WaitAction::Yield);
-    EXPECT_EQ(nextWaitStep(start, start + 16).action, WaitAction::Done);
+    EXPECT_EQ(nextWaitStep(start, 16, start + 15).action, WaitAction::Yield);
+    EXPECT_EQ(nextWaitStep(start, 16, start + 16).action, WaitAction::Done);
     // A long frame is followed at once by the next: no wait at all.
-    EXPECT_EQ(nextWaitStep(start, start + 40).action, WaitAction::Done);
+    EXPECT_EQ(nextWaitStep(start, 16, start + 40).action, WaitAction::Done);
+    // A scope-view frame asks for 25 ms.
+    EXPECT_EQ(nextWaitStep(start, 25, start + 16).sleepMs, 8);
+    EXPECT_EQ(nextWaitStep(start, 25, start + 24).action, WaitAction::Yield);
+    EXPECT_EQ(nextWaitStep(start, 25, start + 25).action, WaitAction::Done);
 }
 
 TEST(NextWaitStep, CountsAcrossTheClockWrap) {
     const uint32_t start = 0xFFFFFFF8u;  // 8 ms before the wrap
-    EXPECT_EQ(nextWaitStep(start, 0xFFFFFFFFu).sleepMs, 8);
-    EXPECT_EQ(nextWaitStep(start, 0u).sleepMs, 7);
-    EXPECT_EQ(nextWaitStep(start, 7u).action, WaitAction::Yield);
-    EXPECT_EQ(nextWaitStep(start, 8u).action, WaitAction::Done);
-    EXPECT_EQ(nextWaitStep(0xFFFFFFF0u, 0u).action, WaitAction::Done);  // exactly 16 ms
-    EXPECT_EQ(nextWaitStep(0xFFFFFFF1u, 0u).action, WaitAction::Yield);
+    EXPECT_EQ(nextWaitStep(start, 16, 0xFFFFFFFFu).sleepMs, 8);
+    EXPECT_EQ(nextWaitStep(start, 16, 0u).sleepMs, 7);
+    EXPECT_EQ(nextWaitStep(start, 16, 7u).action, WaitAction::Yield);
+    EXPECT_EQ(nextWaitStep(start, 16, 8u).action, WaitAction::Done);
+    EXPECT_EQ(nextWaitStep(0xFFFFFFF0u, 16, 0u).action, WaitAction::Done);  // exactly 16 ms
+    EXPECT_EQ(nextWaitStep(0xFFFFFFF1u, 16, 0u).action, WaitAction::Yield);
 }
 
 TEST(NextWaitStep, NeverAsksForMoreThanOneFramePeriod) {
@@ -40,7 +48,7 @@ TEST(NextWaitStep, NeverAsksForMoreThanOneFramePeriod) {
         const uint32_t start = x;
         x = x * 1664525u + 1013904223u;
         const uint32_t now = (i % 2 == 0) ? x : start + (x % 64);
-        const WaitStep s = nextWaitStep(start, now);
+        const WaitStep s = nextWaitStep(start, kFramePeriodMs, now);
         if (s.action == WaitAction::Sleep) {
             EXPECT_GE(s.sleepMs, 1);
             EXPECT_LE(s.sleepMs, static_cast<int>(kFramePeriodMs - kYieldWindowMs));
@@ -62,7 +70,7 @@ struct SimulatedHost {
     uint32_t now() const { return static_cast<uint32_t>(micros / 1000); }
     void wait(uint32_t frameStart) {
         waitForFrameEnd(
-            frameStart, [this] { return now(); },
+            frameStart, kFramePeriodMs, [this] { return now(); },
             [this](int ms) {
                 ++sleeps;
                 sleptMs += ms;

@@ -12,10 +12,7 @@
 #include "core/keys.h"
 #include "core/random.h"
 #include "core/world.h"
-#include "game/frame_update.h"
-#include "game/new_game.h"
-#include "music/sequencer.h"
-#include "synth/audio_renderer.h"
+#include "game/game.h"
 
 namespace {
 using namespace vonkel;
@@ -38,24 +35,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static World* world = new World();  // reused: the record is large
     world->~World();
     new (world) World();
-    world->mainRandom.seed(seed);
-    newGame(*world);
+    startGame(*world, seed);
     std::vector<float> block(kBlockFrames);
     KeyState keys;
-    NoSleep noSleep;
     const size_t frames = std::min<size_t>(size - 4, 4000);
     for (size_t f = 0; f < frames; ++f) {
         keys.clear();
         for (int k = 0; k < 7; ++k)
             if (data[4 + f] & (1u << k)) keys.press(kKeyCodes[k]);
-        if (!updateFrame(*world, keys, noSleep)) break;
+        if (updateFrame(*world, keys).quit) break;
         check(world->playerX >= 0 && world->playerX <= 312 && world->playerY >= 0 && world->playerY <= 232);
         check(world->energy >= 0 && world->energy <= 120);
         check(world->boostFuel >= 0 && world->boostFuel <= 60);
         check(world->playerDirection >= 0 && world->playerDirection <= 3);
         check(world->masterGain >= 0.0f && world->masterGain <= 0.2f);
         if (f % 3 == 0) {
-            renderAudioBlock(*world, block.data(), kBlockFrames, static_cast<uint32_t>(f * 11), sequencerStep);
+            renderAudioBlock(*world, block.data(), kBlockFrames, static_cast<uint32_t>(f * 11));
             for (float s : block) check(std::isfinite(s));
         }
     }

@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "tools/keys_script.h"
+#include "lockstep/key_script.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace vonkel::lab;
+    using namespace vonkel::lockstep;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     KeysScript script;
     const std::string error = parseKeysScript(text, script);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "game/frame_update.h"
+#include "game/game.h"
 #include "game/new_game.h"
 #include "game/player.h"
 #include "game_test_support.h"
@@ -10,15 +11,17 @@ namespace {
 
 using test::keysDown;
 using test::makeWorld;
-using test::sleeps;
 
 constexpr uint32_t kPlayerColour = 0xC0FFFF;
 constexpr uint32_t kEnergyBarColour = 0xFFA040;
 
+// The length the last frame asked for.
+int lastFrameMs = 0;
+
 bool frame(World& w, const KeyState& keys = KeyState{}) {
-    sleeps().clear();
-    test::RecordingSleeper sleeper;
-    return updateFrame(w, keys, sleeper);
+    const FrameRequest request = updateFrame(w, keys);
+    lastFrameMs = request.minFrameMs;
+    return !request.quit;
 }
 
 std::unique_ptr<World> freshGame(uint32_t seed = 2024) {
@@ -41,7 +44,7 @@ bool bandIsScope(const World& w) {
 TEST(FrameUpdate, RunningFrameMovesThePlayerOnLastFramesFieldAndDrawsPlayerAndPanel) {
     auto w = freshGame();
     EXPECT_TRUE(frame(*w));
-    EXPECT_EQ(sleeps(), std::vector<int>{10});
+    EXPECT_EQ(lastFrameMs, 16);
     EXPECT_EQ(w->frameCounter, 1);
     EXPECT_EQ(w->energy, 120);  // the fresh grid is all kind 0 under the player
     EXPECT_GT(test::countColour(*w, kPlayerColour), 0);
@@ -103,7 +106,7 @@ TEST(FrameUpdate, GameOverLastsSixtyFramesBeforeZRestartsAndTheMusicFades) {
         const int r = test::upcomingDraws(w->mainRandom, 1)[0];
         const int x = w->playerX, y = w->playerY;
         EXPECT_TRUE(frame(*w, keysDown({ScanCode::Z, ScanCode::Up})));
-        EXPECT_EQ(sleeps(), std::vector<int>{10});
+        EXPECT_EQ(lastFrameMs, 16);
         ASSERT_EQ(w->gameOverCounter, k + 1) << "frame " << k << " after energy ran out";
         EXPECT_EQ(w->voices[6].period, static_cast<float>(150 + r % 101));
         gain = static_cast<float>(static_cast<double>(gain) - test::c32(0.001f));
@@ -149,7 +152,7 @@ TEST(FrameUpdate, EscapeEntersScopeModeAndQuitsFromItsThirtyFirstFrame) {
     const float time = w->terrainTime;
     EXPECT_TRUE(frame(*w, esc));
     EXPECT_TRUE(w->scopeMode && w->frameCounter == 1);
-    EXPECT_EQ(sleeps(), (std::vector<int>{15, 10}));
+    EXPECT_EQ(lastFrameMs, 25);
     EXPECT_EQ(w->terrainTime, static_cast<float>(static_cast<double>(time) + test::c32(0.01f)));
     EXPECT_EQ(test::countColour(*w, kPlayerColour), 0);
     EXPECT_EQ(test::countColour(*w, kEnergyBarColour), 0);
@@ -160,7 +163,7 @@ TEST(FrameUpdate, EscapeEntersScopeModeAndQuitsFromItsThirtyFirstFrame) {
         score = w->score;
         EXPECT_TRUE(frame(*w, j % 3 == 0 ? esc : keysDown({ScanCode::Left})));
         EXPECT_EQ(w->frameCounter, j + 1);
-        EXPECT_EQ(sleeps(), (std::vector<int>{15, 10}));
+        EXPECT_EQ(lastFrameMs, 25);
         EXPECT_TRUE(w->scopeMode && w->playerX == x && w->playerY == y);  // the player is not moved
         // 0.01 at the start of every frame, raised only by pickups collected in it.
         double speed = test::c32(0.01f);
@@ -171,7 +174,6 @@ TEST(FrameUpdate, EscapeEntersScopeModeAndQuitsFromItsThirtyFirstFrame) {
     test::fillFramebuffer(*w, 0x00777777);
     const float anim = w->animTime;
     EXPECT_FALSE(frame(*w, esc));  // the 31st frame after entering
-    EXPECT_EQ(sleeps(), std::vector<int>{15});
     EXPECT_EQ(test::countColour(*w, 0x00777777), kScreenWidth * kScreenHeight);
     EXPECT_EQ(w->animTime, anim);
 
@@ -199,7 +201,7 @@ TEST(FrameUpdate, NewGameInScopeModeKeepsTheScopeAndRestartsItsCount) {
     EXPECT_LE(w->score, 16);  // fresh, though a pickup may be collected in the same frame
     EXPECT_EQ(w->masterGain, 0.2f);
     EXPECT_EQ(gain, 0.2f);  // scope mode did not fade it
-    EXPECT_EQ(sleeps(), (std::vector<int>{15, 10}));
+    EXPECT_EQ(lastFrameMs, 25);
     const KeyState esc = keysDown({ScanCode::Escape});
     for (int j = 1; j <= 30; ++j) EXPECT_TRUE(frame(*w, esc)) << j;
     EXPECT_FALSE(frame(*w, esc));

@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "game/framebuffer.h"
+#include "game/game.h"
 #include "game/glyphs.h"
 #include "game_test_support.h"
 

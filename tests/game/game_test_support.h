@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the game tests: a fresh World, pixels, recorded sleeps, random
-// draws looked at ahead, voice tones, and a reference model of the terrain kinds.
+// Helpers of the game tests: a fresh World, pixels, random draws looked at
+// ahead, voice tones, and a reference model of the terrain kinds.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,7 +15,6 @@
 #include "core/keys.h"
 #include "core/random.h"
 #include "core/world.h"
-#include "game/frame_update.h"
 #include "synth/voice.h"
 
 namespace vonkel::test {
@@ -53,16 +52,6 @@ inline void expectTone(const Voice& v, float brightness, float resonance, float 
     EXPECT_EQ(v.cutoff, tone->voices[0].cutoff);
     EXPECT_EQ(v.damping, tone->voices[0].damping);
 }
-
-// The milliseconds the frame update asked to sleep.
-inline std::vector<int>& sleeps() {
-    static std::vector<int> recorded;
-    return recorded;
-}
-class RecordingSleeper final : public Sleeper {
-public:
-    void sleep(int ms) override { sleeps().push_back(ms); }
-};
 
 inline KeyState keysDown(std::initializer_list<int> codes) {
     KeyState k;

@@ -21,18 +21,16 @@ std::vector<int64_t> takeDueBlocks(SimulatedClock& clock) {
 
 using Blocks = std::vector<int64_t>;
 
-// Plays frames of 16 ms (the game's 10 ms sleep and the wait for the rest),
-// rendering the blocks due in each.
+// Plays frames of 16 ms, rendering the blocks due in each.
 void playFrames(SimulatedClock& clock, int frames) {
     for (int frame = 0; frame < frames; ++frame) {
         takeDueBlocks(clock);
-        clock.sleep(10);
-        clock.frameEnded();
+        clock.frameEnded(16);
     }
 }
 
 struct Frame {
-    std::vector<int> sleeps;  // what the game slept in the frame
+    int lengthMs;  // what the frame asked for
     int64_t nextStartMs;
     Blocks dueInNext;
 };
@@ -42,8 +40,7 @@ void expectFrames(const std::vector<Frame>& frames) {
     SimulatedClock clock;
     EXPECT_EQ(takeDueBlocks(clock), (Blocks{0}));
     for (const Frame& f : frames) {
-        for (int ms : f.sleeps) clock.sleep(ms);
-        clock.frameEnded();
+        clock.frameEnded(f.lengthMs);
         EXPECT_EQ(clock.frameStartMs(), f.nextStartMs);
         EXPECT_EQ(takeDueBlocks(clock), f.dueInNext) << "frame at " << f.nextStartMs;
     }
@@ -52,11 +49,11 @@ void expectFrames(const std::vector<Frame>& frames) {
 
 // Block k starts at k x 11.6099773... ms: 0, 11.61, 23.22, 34.83, 46.44,
 // 58.05, 69.66, 81.27, 92.88, 104.49, 116.10 ...
-TEST(SimulatedClock, RendersTheBlocksThatStartedByEachFrameAndAFrameLastsItsSleepsButAtLeast16Ms) {
-    expectFrames({{{10}, 16, {1}}, {{}, 32, {2}}, {{10}, 48, {3, 4}}});
-    expectFrames({{{10}, 16, {1}}, {{10}, 32, {2}}, {{15, 10}, 57, {3, 4}}, {{15, 10}, 82, {5, 6, 7}},
-                  {{15, 10}, 107, {8, 9}}, {{10}, 123, {10}}});
-    expectFrames({{{40}, 40, {1, 2, 3}}, {{16}, 56, {4}}, {{-5}, 72, {5, 6}}});  // a negative sleep costs nothing
+TEST(SimulatedClock, RendersTheBlocksThatStartedByEachFrameAndAFrameLastsWhatItAskedButAtLeast16Ms) {
+    expectFrames({{16, 16, {1}}, {0, 32, {2}}, {10, 48, {3, 4}}});
+    expectFrames({{16, 16, {1}}, {16, 32, {2}}, {25, 57, {3, 4}}, {25, 82, {5, 6, 7}}, {25, 107, {8, 9}},
+                  {16, 123, {10}}});
+    expectFrames({{40, 40, {1, 2, 3}}, {16, 56, {4}}, {-5, 72, {5, 6}}});  // a negative length counts as 16
 }
 
 TEST(SimulatedClock, ComparesBlockStartsExactly) {
@@ -110,7 +107,7 @@ TEST(SimulatedClock, ClockValueIsTheFloorOfTheBlockStartPlusTheBaseAndWraps) {
 
 TEST(SimulatedClock, StopsAtTheBlockLimit) {
     SimulatedClock clock;
-    for (int frame = 0; frame < 10; ++frame) clock.frameEnded();  // 160 ms: blocks 0..13 due
+    for (int frame = 0; frame < 10; ++frame) clock.frameEnded(16);  // 160 ms: blocks 0..13 due
     int64_t count = 0;
     while (const auto block = clock.nextDueBlock(5)) {
         EXPECT_EQ(*block, count);
@@ -122,9 +119,9 @@ TEST(SimulatedClock, StopsAtTheBlockLimit) {
     EXPECT_EQ(clock.nextDueBlock(), std::optional<int64_t>(5));
 }
 
-// The game's own sleeps set the pace: 16 ms in play, 25 ms in the scope view,
-// from the frame that opens it on.
-TEST(SimulatedRun, FramesLastWhatTheGameSleptAndBlocksKeepTheirClock) {
+// The game sets the pace: 16 ms in play, 25 ms in the scope view, from the
+// frame that opens it on.
+TEST(SimulatedRun, FramesLastWhatTheGameAskedAndBlocksKeepTheirClock) {
     std::vector<uint32_t> clocks;
     SimulatedRun run(4242, 100, [&](const RenderedBlock& b) { clocks.push_back(b.clockMs); });
     run.start();

@@ -8,15 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "core/random.h"
 #include "core/world.h"
 #include "game/frame_update.h"
-#include "game/new_game.h"
+#include "game/game.h"
 #include "lockstep/digests.h"
 #include "lockstep/simulated_run.h"
-#include "music/sequencer.h"
 #include "lab_test_support.h"
-#include "synth/audio_renderer.h"
 #include "tools/json_line.h"
 
 namespace vonkel::lab {
@@ -41,9 +38,6 @@ std::vector<std::string> lines(const std::string& text) {
     return result;
 }
 
-using lockstep::Fnv1a64;
-using lockstep::framebufferDigest;
-using lockstep::gridDigest;
 using lockstep::SimulatedRun;
 using test::asInt;
 using test::Json;
@@ -196,8 +190,7 @@ TEST(LabSong, PrintsTheSongStateOfANewGameOnOneLine) {
 
     // The same game made here directly.
     auto world = std::make_unique<World>();
-    world->mainRandom.seed(777);
-    newGame(*world);
+    startGame(*world, 777);
     const int nextDraw = world->mainRandom.peek();
 
     EXPECT_EQ(song["masterGain"].get<float>(), 0.2f);
@@ -227,16 +220,14 @@ TEST(LabSong, PrintsTheSongStateOfANewGameOnOneLine) {
 // sweeps every 16 ms and blocks start every 512/44100 s.
 std::vector<float> renderedDirectly(uint32_t seed, uint32_t clock, int64_t blocks) {
     auto world = std::make_unique<World>();
-    world->mainRandom.seed(seed);
-    newGame(*world);
+    startGame(*world, seed);
     std::vector<float> samples;
     std::vector<float> block(512);
     int64_t k = 0;
     for (int64_t frame = 0; k < blocks; ++frame) {
         const int64_t t = frame * 16;
         while (k < blocks && k * 512 * 1000 <= t * 44100) {
-            renderAudioBlock(*world, block.data(), 512, clock + static_cast<uint32_t>(k * 512 * 1000 / 44100),
-                             sequencerStep);
+            renderAudioBlock(*world, block.data(), 512, clock + static_cast<uint32_t>(k * 512 * 1000 / 44100));
             samples.insert(samples.end(), block.begin(), block.end());
             ++k;
         }
@@ -323,8 +314,9 @@ TEST(LabPlay, WritesTraceAudioAndShotsOfEachFrame) {
     run.start();
     for (int f = 0; f < 5; ++f) ASSERT_TRUE(run.playFrame(KeyState{}));
     const World& world = run.world();
-    EXPECT_EQ(trace[4], traceJson(world, 4, 64, false));
-    EXPECT_EQ(Json::parse(trace[4])["framebuffer"].get<std::string>(), toHex16(framebufferDigest(world)));
+    EXPECT_EQ(trace[4], traceJson(world, run.lastFrame()));
+    EXPECT_EQ(Json::parse(trace[4])["time"], 64);
+    EXPECT_EQ(Json::parse(trace[4])["framebuffer"].get<std::string>(), lockstep::hex16(lockstep::framebufferDigest(world)));
 
     const test::Png shot = test::readPng(dir.file("shots/deep/frame-000004.png"));
     ASSERT_EQ(shot.width, 640u);
@@ -375,32 +367,12 @@ TEST(LabPlay, TraceReportsQuitModesAndActivePickupsInSlotOrder) {
     world->pickups[3] = Pickup{true, 7, 9};
     world->pickups[50] = Pickup{false, 5, 5};
     world->scopeMode = true;
-    const std::string text = traceJson(*world, 12, 300, true);
+    const std::string text = traceJson(*world, lockstep::FrameRecord{.frame = 12, .timeMs = 300, .quit = true});
     Json line = Json::parse(text);
     EXPECT_EQ(line["quit"], true);
     EXPECT_EQ(asInt(line["scopeMode"]), 1);
     EXPECT_EQ(asInt(line["beatFlag"]), 0);
     EXPECT_NE(text.find(R"("pickups":[[3,7,9],[42,0,29]])"), std::string::npos) << text;
-}
-
-TEST(LabPlay, DigestsTakeOneByteACellAndFourLittleEndianBytesAPixel) {
-    auto world = std::make_unique<World>();
-    world->TerrainGrid[1] = 2;
-    world->Framebuffer[0] = 0x00112233u;
-
-    Fnv1a64 grid;
-    std::vector<uint8_t> cells(1200, 0);
-    cells[1] = 2;
-    grid.addBytes(cells);
-    EXPECT_EQ(gridDigest(*world), grid.value());
-
-    Fnv1a64 pixels;
-    std::vector<uint8_t> bytes(76800 * 4, 0);
-    bytes[0] = 0x33;
-    bytes[1] = 0x22;
-    bytes[2] = 0x11;
-    pixels.addBytes(bytes);
-    EXPECT_EQ(framebufferDigest(*world), pixels.value());
 }
 
 }  // namespace

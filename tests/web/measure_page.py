@@ -15,7 +15,7 @@ import time
 from browser import LAB, SITE, Browser, StaticServer
 from test_lab_equality import page_url
 
-SHIPPED = ["vonkel.wasm", "vonkel.js", "index.html", "page.js", "presenter.js", "input.js", "key_script.js",
+SHIPPED = ["vonkel.wasm", "vonkel.js", "index.html", "page.js", "presenter.js", "input.js",
            "audio_output.js", "audio_worklet.js"]
 
 

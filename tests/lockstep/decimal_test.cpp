@@ -1,8 +1,8 @@
-#include "tools/decimal.h"
+#include "lockstep/decimal.h"
 
 #include <gtest/gtest.h>
 
-namespace vonkel::lab {
+namespace vonkel::lockstep {
 namespace {
 
 TEST(ReadNumbers, Unsigned32IsPlainDecimal) {
@@ -71,4 +71,4 @@ TEST(ShownText, IsPrintableAndShort) {
 }
 
 }  // namespace
-}  // namespace vonkel::lab
+}  // namespace vonkel::lockstep

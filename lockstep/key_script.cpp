@@ -1,12 +1,12 @@
-#include "tools/keys_script.h"
+#include "lockstep/key_script.h"
 
 #include <algorithm>
 #include <array>
 #include <utility>
 
-#include "tools/decimal.h"
+#include "lockstep/decimal.h"
 
-namespace vonkel::lab {
+namespace vonkel::lockstep {
 namespace {
 
 struct KeyName {
@@ -50,7 +50,29 @@ std::string frameProblem(std::string_view word, std::string_view line) {
     return "expected 'FRAME KEYS', got '" + shown(line, 40) + "'";
 }
 
-// "up,z" or "-" as a KeyBit mask.
+// One trimmed, non-comment line: FRAME KEYS.
+std::string parseKeysLine(std::string_view line, KeyChange& change) {
+    if (line.find('\0') != std::string_view::npos) return "contains a NUL byte";
+    const size_t blank = std::min(line.find_first_of(" \t"), line.size());
+    const std::string_view word = line.substr(0, blank);
+    const auto frame = readInteger(word, 0, kMaxFrameIndex);
+    if (!frame) return frameProblem(word, line);
+    change.frame = *frame;
+    const std::string_view keys = trim(line.substr(blank));
+    if (keys.empty()) return "missing keys after frame " + std::to_string(*frame) + " (use '-' for none)";
+    return parseKeyList(keys, change.keys);
+}
+
+}  // namespace
+
+KeyState keyStateOf(uint32_t mask) {
+    KeyState state;
+    for (const KeyName& k : kKeyNames) {
+        if ((mask & k.bit) != 0) state.press(k.scanCode);
+    }
+    return state;
+}
+
 std::string parseKeyList(std::string_view keys, uint8_t& mask) {
     mask = 0;
     if (keys == "-") return {};
@@ -72,36 +94,12 @@ std::string parseKeyList(std::string_view keys, uint8_t& mask) {
     }
 }
 
-// One trimmed, non-comment line: FRAME KEYS.
-std::string parseKeysLine(std::string_view line, KeyChange& change) {
-    if (line.find('\0') != std::string_view::npos) return "contains a NUL byte";
-    const size_t blank = std::min(line.find_first_of(" \t"), line.size());
-    const std::string_view word = line.substr(0, blank);
-    const auto frame = readInteger(word, 0, kMaxFrameIndex);
-    if (!frame) return frameProblem(word, line);
-    change.frame = *frame;
-    const std::string_view keys = trim(line.substr(blank));
-    if (keys.empty()) return "missing keys after frame " + std::to_string(*frame) + " (use '-' for none)";
-    return parseKeyList(keys, change.keys);
-}
-
-}  // namespace
-
 uint8_t KeysScript::keysAt(int64_t frame) const {
     // The last change at or before the frame.
     auto it = std::upper_bound(changes_.begin(), changes_.end(), frame,
                                [](int64_t f, const KeyChange& c) { return f < c.frame; });
     if (it == changes_.begin()) return 0;
     return std::prev(it)->keys;
-}
-
-KeyState KeysScript::stateAt(int64_t frame) const {
-    KeyState state;
-    const uint8_t mask = keysAt(frame);
-    for (const KeyName& k : kKeyNames) {
-        if ((mask & k.bit) != 0) state.press(k.scanCode);
-    }
-    return state;
 }
 
 std::string parseKeysScript(std::string_view text, KeysScript& script) {
@@ -127,4 +125,4 @@ std::string parseKeysScript(std::string_view text, KeysScript& script) {
     return {};
 }
 
-}  // namespace vonkel::lab
+}  // namespace vonkel::lockstep

@@ -1,5 +1,6 @@
 #pragma once
-// A key script for `vonkel-lab play`: which keys are held in which frame.
+// Key scripts: which of the game's seven keys are held in which frame, for
+// the hosts that replay a game (`vonkel-lab play --keys`, the page's ?keys=).
 //
 //   # comment
 //   0 -            no key held from frame 0 on
@@ -8,9 +9,10 @@
 //
 // Each line is FRAME KEYS. From frame FRAME on exactly the listed keys are
 // held, until the next line takes over; before the first line no key is held.
-// Frames strictly increase. Blank lines and lines starting with '#' are
-// ignored; leading and trailing blanks and a trailing carriage return are
-// allowed. Anything else is an error, reported with its line number.
+// FRAME is plain decimal (no sign, no leading zero); frames strictly
+// increase. Blank lines and lines starting with '#' are ignored; leading and
+// trailing blanks and a trailing carriage return are allowed. Anything else
+// is an error, reported with its line number.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,11 +20,15 @@
 
 #include "core/keys.h"
 
-namespace vonkel::lab {
+namespace vonkel::lockstep {
 
 // Largest frame number a script (or a run) may name.
 constexpr int64_t kMaxFrameIndex = 9'999'999;
 
+// The seven keys the game reads, one bit each, in the order of their names
+// in a script: up, down, left, right, z, enter, escape. A single-threaded
+// host hands the keys of a frame over as such a mask (the page's keyboard,
+// pad and touch pad, a key script).
 enum KeyBit : uint8_t {
     kKeyUp = 1 << 0,
     kKeyDown = 1 << 1,
@@ -32,6 +38,13 @@ enum KeyBit : uint8_t {
     kKeyEnter = 1 << 5,
     kKeyEscape = 1 << 6,
 };
+
+// The keyboard snapshot in which exactly the mask's keys are down (bits
+// beyond the seven are ignored).
+KeyState keyStateOf(uint32_t mask);
+
+// "up,z" or "-" as a KeyBit mask. Returns an empty string, or what is wrong.
+std::string parseKeyList(std::string_view keys, uint8_t& mask);
 
 struct KeyChange {
     int64_t frame = 0;
@@ -43,7 +56,7 @@ public:
     // The KeyBit mask held in frame `frame` (0 before the first line).
     uint8_t keysAt(int64_t frame) const;
     // The same as a keyboard snapshot.
-    KeyState stateAt(int64_t frame) const;
+    KeyState stateAt(int64_t frame) const { return keyStateOf(keysAt(frame)); }
 
     const std::vector<KeyChange>& changes() const { return changes_; }
 
@@ -57,4 +70,4 @@ private:
 // (the script is left as it was).
 std::string parseKeysScript(std::string_view text, KeysScript& script);
 
-}  // namespace vonkel::lab
+}  // namespace vonkel::lockstep

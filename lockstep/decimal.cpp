@@ -1,9 +1,9 @@
-#include "tools/decimal.h"
+#include "lockstep/decimal.h"
 
 #include <cmath>
 #include <cstdlib>
 
-namespace vonkel::lab {
+namespace vonkel::lockstep {
 namespace {
 
 struct DecimalParts {
@@ -114,4 +114,4 @@ std::string shown(std::string_view text, size_t limit) {
     return out;
 }
 
-}  // namespace vonkel::lab
+}  // namespace vonkel::lockstep

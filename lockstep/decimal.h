@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace vonkel::lab {
+namespace vonkel::lockstep {
 
 constexpr int64_t kMaxSeconds = 3600;  // length of one `audio` export
 
@@ -28,4 +28,4 @@ std::optional<int64_t> readSecondsAsBlocks(std::string_view text);
 // back in a one-line message.
 std::string shown(std::string_view text, size_t limit = 60);
 
-}  // namespace vonkel::lab
+}  // namespace vonkel::lockstep

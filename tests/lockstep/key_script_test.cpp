@@ -1,10 +1,10 @@
-#include "tools/keys_script.h"
+#include "lockstep/key_script.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-namespace vonkel::lab {
+namespace vonkel::lockstep {
 namespace {
 
 std::string parseError(const std::string& text) {
@@ -124,4 +124,4 @@ TEST(KeysScript, AFailedParseLeavesTheScriptAsItWas) {
 }
 
 }  // namespace
-}  // namespace vonkel::lab
+}  // namespace vonkel::lockstep

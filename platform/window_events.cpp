@@ -1,0 +1,52 @@
+#include "platform/window_events.h"
+
+#include <SDL.h>
+
+#include "platform/presenter.h"
+#include "platform/window_geometry.h"
+
+namespace vonkel {
+namespace {
+
+// A held key repeats: a zoom may repeat, a toggle must not flip back and forth.
+void handleShortcut(WindowShortcut shortcut, bool repeated, WindowEvents& events) {
+    switch (shortcut) {
+        case WindowShortcut::Zoom1: zoomWindow(1); break;
+        case WindowShortcut::Zoom2: zoomWindow(2); break;
+        case WindowShortcut::Zoom4: zoomWindow(4); break;
+        case WindowShortcut::ToggleFullscreen:
+            if (!repeated) toggleFullscreen();
+            break;
+        case WindowShortcut::ToggleMute:
+            if (!repeated) events.toggleMute = !events.toggleMute;
+            break;
+        case WindowShortcut::None:
+            break;
+    }
+}
+
+}  // namespace
+
+WindowEvents pumpWindowEvents() {
+    WindowEvents events;
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0) {
+        switch (event.type) {
+            case SDL_QUIT:
+                events.quit = true;
+                break;
+            case SDL_WINDOWEVENT:
+                if (event.window.event == SDL_WINDOWEVENT_CLOSE) events.quit = true;
+                break;
+            case SDL_KEYDOWN:
+                handleShortcut(shortcutForKey(event.key.keysym.scancode, event.key.keysym.mod),
+                               event.key.repeat != 0, events);
+                break;
+            default:
+                break;
+        }
+    }
+    return events;
+}
+
+}  // namespace vonkel

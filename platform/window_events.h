@@ -1,0 +1,18 @@
+#pragma once
+// The window's events, taken once per frame by the frame loop: the one place
+// where the desktop game reads what the window system sends.
+namespace vonkel {
+
+// What the events of a frame ask of the game's host.
+struct WindowEvents {
+    bool quit = false;        // a close request: the window's close button, SIGINT or SIGTERM
+    bool toggleMute = false;  // M was pressed an odd number of times
+};
+
+// Takes every pending event. The window's shortcuts (platform/
+// window_geometry.h) act at once: the zoom keys and fullscreen. The pump
+// also brings the key and pad states up to date that Keyboard::poll and
+// Gamepads::poll then read.
+WindowEvents pumpWindowEvents();
+
+}  // namespace vonkel
