@@ -6,9 +6,9 @@
 // frame and sample for sample.
 #include <emscripten/emscripten.h>
 
-#include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,7 +44,11 @@ PageGame& game() {
 void takeBlock(const lockstep::RenderedBlock& block) {
     PageGame& g = game();
     g.pendingSamples.insert(g.pendingSamples.end(), block.samples.begin(), block.samples.end());
-    for (float sample : block.samples) g.sampleHash.addU32LittleEndian(std::bit_cast<uint32_t>(sample));
+    for (float sample : block.samples) {
+        uint32_t bits;  // (the wasm build's library has no std::bit_cast)
+        std::memcpy(&bits, &sample, sizeof bits);
+        g.sampleHash.addU32LittleEndian(bits);
+    }
     g.samplesRendered += static_cast<int64_t>(block.samples.size());
 }
 
