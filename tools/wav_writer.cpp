@@ -1,40 +1,10 @@
 #include "tools/wav_writer.h"
 
-#include <bit>
+#include "lockstep/wav_format.h"
 
 namespace vonkel::lab {
-namespace {
 
-void appendLittleEndian(std::string& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-}  // namespace
-
-std::string wavHeader(uint64_t samples) {
-    // Sizes are 32-bit in a WAV file.
-    const auto dataBytes = static_cast<uint32_t>(samples * 4);
-    std::string header;
-    header += "RIFF";
-    appendLittleEndian(header, 72 + dataBytes, 4);
-    header += "WAVEfmt ";
-    appendLittleEndian(header, 16, 4);
-    appendLittleEndian(header, 3, 2);  // IEEE float
-    appendLittleEndian(header, 1, 2);  // channels
-    appendLittleEndian(header, kWavSampleRate, 4);
-    appendLittleEndian(header, kWavSampleRate * 4, 4);  // bytes a second
-    appendLittleEndian(header, 4, 2);                   // bytes a frame
-    appendLittleEndian(header, 32, 2);                  // bits a sample
-    header += "fact";
-    appendLittleEndian(header, 4, 4);
-    appendLittleEndian(header, static_cast<uint32_t>(samples), 4);
-    header += "PAD ";
-    appendLittleEndian(header, 16, 4);
-    header.append(16, '\0');
-    header += "data";
-    appendLittleEndian(header, dataBytes, 4);
-    return header;
-}
+using lockstep::wavHeader;
 
 std::string WavWriter::open(const std::string& path, std::optional<int64_t> samples) {
     announced_ = samples;
@@ -46,8 +16,7 @@ std::string WavWriter::open(const std::string& path, std::optional<int64_t> samp
 
 std::string WavWriter::write(std::span<const float> samples) {
     std::string bytes;
-    bytes.reserve(samples.size() * 4);
-    for (float sample : samples) appendLittleEndian(bytes, std::bit_cast<uint32_t>(sample), 4);
+    lockstep::appendWavSamples(bytes, samples);
     written_ += static_cast<long long>(samples.size());
     return file_.write(bytes) ? std::string() : file_.writeError();
 }

@@ -1,7 +1,8 @@
 #pragma once
-// Mono 44100 Hz WAV files of 32-bit IEEE float samples, written as the
-// samples arrive, into an OutputFile (so the file appears under its name only
-// when finish() succeeds, and "-" is standard output).
+// Mono 44100 Hz WAV files of 32-bit IEEE float samples (lockstep/
+// wav_format.h), written as the samples arrive, into an OutputFile (so the
+// file appears under its name only when finish() succeeds, and "-" is
+// standard output).
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -10,14 +11,6 @@
 #include "tools/output_file.h"
 
 namespace vonkel::lab {
-
-constexpr int kWavSampleRate = 44100;
-
-// The 80-byte header of such a file holding `samples` samples: RIFF, fmt
-// (IEEE float, 1 channel), fact, a PAD chunk that puts the samples at byte
-// 80, and the data chunk's head. The layout of the files vonkel-lab has
-// always written, byte for byte.
-std::string wavHeader(uint64_t samples);
 
 class WavWriter {
 public:

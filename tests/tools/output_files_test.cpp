@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "lab_test_support.h"
+#include "lockstep/wav_format.h"
 #include "tools/output_file.h"
 #include "tools/png_writer.h"
 #include "tools/wav_writer.h"
@@ -148,7 +149,7 @@ TEST(WavWriter, TheHeaderIsTheSameWhetherTheLengthIsKnownOrNot) {
     const std::string bytes = dir.read("known.wav");
     EXPECT_EQ(bytes, dir.read("counted.wav"));
     ASSERT_EQ(bytes.size(), 80u + 700u * 4u);
-    EXPECT_EQ(bytes.substr(0, 80), wavHeader(700));
+    EXPECT_EQ(bytes.substr(0, 80), lockstep::wavHeader(700));
     EXPECT_EQ(bytes.substr(76, 4), std::string("\xf0\x0a\0\0", 4));  // data bytes, little-endian
 }
 
