@@ -1,6 +1,6 @@
 #pragma once
 // Helpers of the game tests: a fresh World, pixels, random draws looked at
-// ahead, voice tones, and a reference model of the terrain kinds.
+// ahead, voice tones, and the totals of the terrain kinds.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -75,29 +75,6 @@ inline int drawsBetween(uint32_t from, uint32_t to, int limit = 100000) {
         ++n;
     }
     return random.state() == to ? n : -1;
-}
-
-// Reference terrain: the kinds of all 1200 cells for a pattern whose time,
-// after this frame's advance, is `time`, with threshold offset `w`.
-inline std::array<int, kGridCells> referenceKinds(float time, int w) {
-    std::array<int, kGridCells> kinds{};
-    const double t = time;
-    const float columnPhase = static_cast<float>(7.0 * std::cos(t * c32(0.07692308f)));
-    const float rowPhase = static_cast<float>(7.0 * std::sin(t * c32(0.04f)));
-    const double s = c32(2.5f) * std::sin(t);
-    for (int r = 0; r < kGridRows; ++r) {
-        const double p = static_cast<float>(std::cos(c32(0.13f) * r) + s);
-        const double q = c32(0.5f) * std::sin(c32(0.218f) * r + rowPhase);
-        const double rr = c32(0.47f) * std::cos(p);
-        for (int k = 0; k < kGridColumns; ++k) {
-            const double u = c32(0.5f) * std::cos(c32(0.168f) * k + columnPhase) + c32(0.03f) * k + rr + q + p;
-            const int v = static_cast<int>(std::nearbyint(1600.0 * std::sin(c32(0.1127f) * u)));
-            int n = std::abs(v) % 400;
-            if (n >= 300) n -= 200;
-            kinds[static_cast<std::size_t>(r * kGridColumns + k)] = std::min((w + n) / 100, 2);
-        }
-    }
-    return kinds;
 }
 
 inline std::array<int, 3> kindTotals(const std::array<int32_t, kGridCells>& grid) {

@@ -102,24 +102,6 @@ TEST(ResetSong, DrawOrderAfterTheMelody) {
     EXPECT_EQ(world->bassOffbeat, offbeat);
 }
 
-TEST(ResetSong, SameGeneratorStateSameSong) {
-    Random random;
-    auto a = std::make_unique<World>();
-    auto b = std::make_unique<World>();
-    random.seed(99);
-    resetSong(*a, random);
-    random.seed(99);
-    resetSong(*b, random);
-    for (int i = 0; i < kPatternSteps; ++i) {
-        EXPECT_EQ(a->melodyPattern[i], b->melodyPattern[i]);
-        EXPECT_EQ(a->drumPattern[i], b->drumPattern[i]);
-    }
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(a->barRoots[i], b->barRoots[i]);
-    EXPECT_EQ(a->melodyLength, b->melodyLength);
-    EXPECT_EQ(a->chunksPerStep, b->chunksPerStep);
-    EXPECT_EQ(a->bassOffbeat, b->bassOffbeat);
-}
-
 TEST(NoteIndex, OutsideTheTableMovesByWholeOctaves) {
     EXPECT_EQ(noteIndexInTable(0), 0);
     EXPECT_EQ(noteIndexInTable(119), 119);

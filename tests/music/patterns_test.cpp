@@ -110,17 +110,5 @@ TEST(MelodyPattern, FirstEntryFollowsTheStartDrawOrRests) {
     }
 }
 
-TEST(MelodyPattern, SameStateSamePattern) {
-    Random random;
-    auto a = std::make_unique<World>();
-    auto b = std::make_unique<World>();
-    random.seed(31337);
-    makeMelodyPattern(*a, random);
-    random.seed(31337);
-    makeMelodyPattern(*b, random);
-    for (int i = 0; i < kPatternSteps; ++i) EXPECT_EQ(a->melodyPattern[i], b->melodyPattern[i]);
-    EXPECT_EQ(a->melodyLength, b->melodyLength);
-}
-
 }  // namespace
 }  // namespace vonkel

@@ -9,22 +9,20 @@
 namespace vonkel {
 namespace {
 
+// The display formats a converter must exist for, as the display describes
+// them: bytes per pixel times 8, and the channel masks of a little-endian word.
 struct Format {
     const char* name;
     int bits;
     uint32_t red, green, blue;
-    RowConverter converter;
+    RowConverter converter() const { return chooseRowConverter(bits, red, green, blue); }
 };
 
 const Format kFormats[] = {
-    {"copyRow32", 32, 0xFF0000, 0xFF00, 0xFF, copyRow32},
-    {"swapRow32", 32, 0xFF, 0xFF00, 0xFF0000, swapRow32},
-    {"packRow24", 24, 0xFF0000, 0xFF00, 0xFF, packRow24},
-    {"packRow24Swapped", 24, 0xFF, 0xFF00, 0xFF0000, packRow24Swapped},
-    {"packRow565", 16, 0xF800, 0x07E0, 0x001F, packRow565},
-    {"packRow565Swapped", 16, 0x001F, 0x07E0, 0xF800, packRow565Swapped},
-    {"packRow555", 16, 0x7C00, 0x03E0, 0x001F, packRow555},
-    {"packRow555Swapped", 16, 0x001F, 0x03E0, 0x7C00, packRow555Swapped},
+    {"XRGB8888", 32, 0xFF0000, 0xFF00, 0xFF},  {"XBGR8888", 32, 0xFF, 0xFF00, 0xFF0000},
+    {"RGB24", 24, 0xFF0000, 0xFF00, 0xFF},     {"BGR24", 24, 0xFF, 0xFF00, 0xFF0000},
+    {"RGB565", 16, 0xF800, 0x07E0, 0x001F},    {"BGR565", 16, 0x001F, 0x07E0, 0xF800},
+    {"XRGB1555", 16, 0x7C00, 0x03E0, 0x001F},  {"XBGR1555", 16, 0x001F, 0x03E0, 0x7C00},
 };
 
 // Pixels with every channel distinct, extreme values and a set top byte.
@@ -37,14 +35,9 @@ uint32_t readLittleEndian(const unsigned char* p, int bytes) {
     return v;
 }
 
-TEST(ChooseRowConverter, PicksEachConverterByExactFormat) {
-    for (const Format& f : kFormats) {
-        EXPECT_EQ(chooseRowConverter(f.bits, f.red, f.green, f.blue), f.converter) << f.name;
-    }
-}
-
 TEST(ChooseRowConverter, EveryOneOfTheFourValuesMustMatch) {
     for (const Format& f : kFormats) {
+        ASSERT_NE(f.converter(), nullptr) << f.name;
         EXPECT_EQ(chooseRowConverter(f.bits + 1, f.red, f.green, f.blue), nullptr) << f.name;
         EXPECT_EQ(chooseRowConverter(f.bits, f.red ^ 1u, f.green, f.blue), nullptr) << f.name;
         EXPECT_EQ(chooseRowConverter(f.bits, f.red, f.green ^ 1u, f.blue), nullptr) << f.name;
@@ -115,7 +108,7 @@ TEST(RowConverters, EveryPixelReadsBackThroughItsFormatMasks) {
     for (const Format& f : kFormats) {
         const int bytes = f.bits / 8;
         std::vector<unsigned char> out(kSamples.size() * static_cast<size_t>(bytes), 0xCD);
-        f.converter(kSamples.data(), out.data(), static_cast<int>(kSamples.size()));
+        f.converter()(kSamples.data(), out.data(), static_cast<int>(kSamples.size()));
         for (size_t i = 0; i < kSamples.size(); ++i) {
             const uint32_t p = kSamples[i];
             const uint32_t word = readLittleEndian(&out[i * static_cast<size_t>(bytes)], bytes);
@@ -127,7 +120,7 @@ TEST(RowConverters, EveryPixelReadsBackThroughItsFormatMasks) {
                 EXPECT_EQ(got, channels[c] >> (8 - width)) << f.name << " pixel " << std::hex << p << " channel " << c;
             }
             uint32_t outside = word & ~(f.red | f.green | f.blue);
-            if (f.converter == copyRow32) outside &= 0x00FFFFFFu;
+            if (f.converter() == copyRow32) outside &= 0x00FFFFFFu;
             EXPECT_EQ(outside, 0u) << f.name << " pixel " << std::hex << p;
         }
     }
@@ -140,7 +133,7 @@ TEST(RowConverters, WriteExactlyCountPixelsAtAnyAddress) {
         const size_t bytes = static_cast<size_t>(f.bits / 8);
         for (int count : {0, 1, 3}) {
             std::vector<unsigned char> buffer(1 + 5 * bytes, 0xCD);
-            f.converter(row, buffer.data() + 1, count);
+            f.converter()(row, buffer.data() + 1, count);
             EXPECT_EQ(buffer[0], 0xCD) << f.name;
             const size_t end = 1 + static_cast<size_t>(count) * bytes;
             for (size_t i = end; i < buffer.size(); ++i) EXPECT_EQ(buffer[i], 0xCD) << f.name << " count " << count;
@@ -163,11 +156,11 @@ TEST(ConvertImage, RowsLandAtThePitchAndThePaddingIsLeftAlone) {
         const int bytes = f.bits / 8;
         const int pitch = kWidth * bytes + 5;  // not a multiple of the pixel size
         std::vector<unsigned char> surface(static_cast<size_t>(pitch * kHeight), 0xCD);
-        convertImage(f.converter, image, kWidth, kHeight, surface.data(), pitch);
+        convertImage(f.converter(), image, kWidth, kHeight, surface.data(), pitch);
 
         for (int y = 0; y < kHeight; ++y) {
             std::vector<unsigned char> expected(static_cast<size_t>(kWidth * bytes));
-            f.converter(image + y * kWidth, expected.data(), kWidth);
+            f.converter()(image + y * kWidth, expected.data(), kWidth);
             const unsigned char* row = surface.data() + y * pitch;
             EXPECT_EQ(std::memcmp(row, expected.data(), expected.size()), 0) << f.name << " row " << y;
             for (int i = kWidth * bytes; i < pitch; ++i) EXPECT_EQ(row[i], 0xCD) << f.name << " row " << y;
