@@ -1,121 +1,65 @@
 #include "tools/lab_commands.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <deque>
 #include <exception>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <new>
-#include <sstream>
 
 #include "core/world.h"
 #include "game/game.h"
 #include "game/terrain.h"
 #include "lockstep/key_script.h"
 #include "lockstep/simulated_run.h"
-#include "tools/output_file.h"
-#include "tools/png_writer.h"
-#include "tools/stop_signal.h"
-#include "tools/wav_writer.h"
+#include "output/output_file.h"
+#include "output/stop_signal.h"
+#include "output/wav_writer.h"
+#include "tools/lab_files.h"
+#include "tools/shots_folder.h"
 
 namespace vonkel::lab {
 namespace {
 
-using lockstep::BlockSink;
 using lockstep::KeysScript;
 using lockstep::RenderedBlock;
 using lockstep::SimulatedRun;
+using output::stopSignal;
 
 constexpr const char* kProgram = "vonkel-lab";
 
+// One line on the terminal, whatever the message holds: control characters
+// (from a path, an argument) are escaped.
+void say(std::ostream& err, const std::string& message) {
+    std::string line;
+    for (char c : message) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7f) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            line += c == '\n' ? std::string("\\n") : std::string("\\x") + kHex[u >> 4] + kHex[u & 15];
+        } else {
+            line += c;
+        }
+    }
+    err << kProgram << ": " << line << "\n";
+}
+
 int usageError(std::ostream& err, const std::string& message) {
-    err << kProgram << ": " << message << "\n";
+    if (stopSignal() == 0) say(err, message);
     return kExitUsage;
 }
 
 // A run that could not write its outputs. One stopped by a signal says
 // nothing: the process is about to end with that signal.
 int runFailure(std::ostream& err, const std::string& message) {
-    if (stopSignal() == 0) err << kProgram << ": " << message << "\n";
+    if (stopSignal() == 0) say(err, message);
     return kExitFailure;
 }
 
-// The screenshot folder: created if missing, and removed again (with any
-// parents this run created) when the run fails before it is done.
-class ShotsFolder {
-public:
-    ~ShotsFolder() {
-        if (!done_) {
-            shots_.clear();  // removes the temporary pictures
-            for (const auto& dir : created_) ::rmdir(dir.c_str());
-        }
-    }
-
-    std::string open(const std::string& path) {
-        namespace fs = std::filesystem;
-        path_ = path;
-        std::error_code ec;
-        const fs::path dir(path);
-        if (fs::exists(dir, ec)) {
-            if (!fs::is_directory(dir, ec)) return "--shots: '" + path + "' exists and is not a directory";
-        } else {
-            // Note every level that is missing, deepest first, to undo later.
-            for (fs::path p = dir; !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
-                created_.push_back(p.string());
-                if (p == p.parent_path()) break;
-            }
-            if (!fs::create_directories(dir, ec) && ec) {
-                const std::string message = "--shots: cannot create '" + path + "': " + ec.message();
-                for (const auto& d : created_) ::rmdir(d.c_str());
-                created_.clear();
-                return message;
-            }
-        }
-        if (::access(path.c_str(), W_OK | X_OK) != 0) {
-            return "--shots: cannot write into '" + path + "': " + std::strerror(errno);
-        }
-        doubled_.resize(static_cast<size_t>(kOutputWidth) * kOutputHeight);
-        return {};
-    }
-
-    std::string shoot(int64_t frame, const World& world) {
-        char name[32];
-        std::snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(frame));
-        OutputFile& file = shots_.emplace_back();
-        if (std::string error = file.open((std::filesystem::path(path_) / name).string()); !error.empty()) {
-            return error;
-        }
-        doubleFramebuffer(world, doubled_.data());
-        return writePng(file, doubled_, kOutputWidth, kOutputHeight);
-    }
-
-    std::string commit() {
-        for (OutputFile& shot : shots_) {
-            if (std::string error = shot.commit(); !error.empty()) return error;
-        }
-        done_ = true;
-        return {};
-    }
-
-private:
-    std::string path_;
-    std::vector<std::string> created_;
-    std::deque<OutputFile> shots_;  // written and closed, not yet renamed
-    std::vector<uint32_t> doubled_;
-    bool done_ = false;
-};
-
-// The outputs of one `play` run. All are created before it, so that a bad
-// path is reported at once; all appear only when the run is complete.
+// The outputs of one `play` run. All are opened before it, so that a bad
+// path is reported at once; all get their names together when the run is
+// complete, or none.
 struct PlayOutputs {
-    OutputFile trace;
-    WavWriter wav;
+    output::OutputFile trace;
+    output::WavWriter wav;
     ShotsFolder shots;
 
     std::string open(const LabOptions& options) {
@@ -130,10 +74,18 @@ struct PlayOutputs {
     }
 
     std::string commit(const LabOptions& options) {
+        if (options.traceFile) {
+            if (std::string error = trace.finish(); !error.empty()) return error;
+        }
+        if (options.wavFile) {
+            if (std::string error = wav.finish(); !error.empty()) return error;
+        }
+        const output::StopSignalsHeld held;
+        if (stopSignal() != 0) return "stopped";
         std::string error;
-        if (options.traceFile) error = trace.commit();
-        if (options.wavFile && error.empty()) error = wav.finish();
-        if (options.shotsDir && error.empty()) error = shots.commit();
+        if (options.traceFile) error = trace.publish();
+        if (options.wavFile && error.empty()) error = wav.publish();
+        if (options.shotsDir && error.empty()) error = shots.publish();
         return error;
     }
 };
@@ -156,8 +108,8 @@ int runTerrain(const LabOptions& options, std::ostream& out) {
 }
 
 int runAudio(const LabOptions& options, std::ostream& err) {
-    WavWriter wav;
-    if (std::string error = wav.open(options.out, options.blocks * 512); !error.empty()) {
+    output::WavWriter wav;
+    if (std::string error = wav.open(options.out, options.blocks * kBlockFrames); !error.empty()) {
         return usageError(err, "--out: " + error);
     }
     std::string writeError;
@@ -166,28 +118,19 @@ int runAudio(const LabOptions& options, std::ostream& err) {
         return writeError.empty() && stopSignal() == 0;
     });
     if (writeError.empty() && stopSignal() == 0) writeError = wav.finish();
-    return writeError.empty() && stopSignal() == 0 ? kExitOk : runFailure(err, writeError);
-}
-
-// Reads a whole file. Returns an empty string or a message.
-std::string readWholeFile(const std::string& path, std::string& contents) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return "'" + path + "' is a directory";
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "cannot read '" + path + "': " + std::strerror(errno);
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) return "cannot read '" + path + "'";
-    contents = std::move(buffer).str();
-    return {};
+    if (writeError.empty()) {
+        const output::StopSignalsHeld held;
+        writeError = stopSignal() == 0 ? wav.publish() : "stopped";
+    }
+    return writeError.empty() ? kExitOk : runFailure(err, writeError);
 }
 
 std::string loadKeysScript(const LabOptions& options, KeysScript& script) {
     if (!options.keysFile) return {};
     std::string text;
-    if (std::string error = readWholeFile(*options.keysFile, text); !error.empty()) return "--keys: " + error;
+    if (std::string error = readInputFile(*options.keysFile, text); !error.empty()) return "--keys: " + error;
     if (std::string error = lockstep::parseKeysScript(text, script); !error.empty()) {
-        return "--keys: '" + *options.keysFile + "' " + error;
+        return "--keys: " + output::quotedPath(*options.keysFile) + " " + error;
     }
     return {};
 }
@@ -195,11 +138,16 @@ std::string loadKeysScript(const LabOptions& options, KeysScript& script) {
 int runPlay(const LabOptions& options, std::ostream& err) {
     KeysScript script;
     PlayOutputs outputs;
+    if (std::string error = filesMeet({.keys = options.keysFile, .trace = options.traceFile,
+                                       .wav = options.wavFile, .shots = options.shotsDir});
+        !error.empty()) {
+        return usageError(err, error);
+    }
     if (std::string error = loadKeysScript(options, script); !error.empty()) return usageError(err, error);
     if (std::string error = outputs.open(options); !error.empty()) return usageError(err, error);
 
     std::string writeError;
-    BlockSink sink;
+    lockstep::BlockSink sink;
     if (options.wavFile) {
         sink = [&](const RenderedBlock& block) {
             if (writeError.empty()) writeError = outputs.wav.write(block.samples);
@@ -243,24 +191,24 @@ int runLab(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (!parsed.options) return parsed.exitCode;
         return runCommand(*parsed.options, out, err);
     } catch (const std::bad_alloc&) {
-        err << kProgram << ": out of memory\n";
+        say(err, "out of memory");
     } catch (const std::exception& e) {
-        err << kProgram << ": " << e.what() << "\n";
+        say(err, e.what());
     } catch (...) {
-        err << kProgram << ": unexpected failure\n";
+        say(err, "unexpected failure");
     }
     return kExitFailure;
 }
 
 int runLabProcess(const std::vector<std::string>& args) {
-    catchStopSignals();
+    output::catchStopSignals();
     int status = runLab(args, std::cout, std::cerr);
     std::cout.flush();
     if (!std::cout && status == kExitOk && stopSignal() == 0) {
         std::cerr << kProgram << ": cannot write standard output\n";
         status = kExitFailure;
     }
-    endByStopSignal();
+    output::endByStopSignal();
     return status;
 }
 

@@ -118,20 +118,10 @@ void addTerrain(CLI::App& app, LabOptions& options) {
                     "prints its 30 rows of 40 cell kinds, then 'counts: c0 c1 c2'.");
 }
 
-// --trace and --wav cannot both be one file, nor both standard output.
-void checkPlayOutputs(const LabOptions& options) {
-    if (!options.traceFile || !options.wavFile || *options.traceFile != *options.wavFile) return;
-    if (*options.traceFile == "-") throw CLI::ValidationError("--trace and --wav", "only one of them can be '-' (standard output)");
-    throw CLI::ValidationError("--trace and --wav", "name the same file '" + shown(*options.traceFile) + "'");
-}
-
 void addPlay(CLI::App& app, LabOptions& options) {
     CLI::App* play =
         app.add_subcommand("play", "Play a game headless with scripted keys; write a trace, audio, screenshots");
-    play->callback([&options] {
-        options.command = Command::Play;
-        checkPlayOutputs(options);
-    });
+    play->callback([&options] { options.command = Command::Play; });
     const auto frames = [](std::string_view text) { return readInteger(text, 1, kMaxFrames); };
     const auto every = [](std::string_view text) { return readInteger(text, 1, 0x7FFFFFFF); };
     addSeed(play, options);
@@ -164,12 +154,25 @@ void addPlay(CLI::App& app, LabOptions& options) {
         "Trace: one JSON object per frame. Screenshots: frame-000000.png ...");
 }
 
+constexpr const char* kSubcommands = "song, audio, terrain or play";
+
+// The first word that is not an option, which names the subcommand.
+const std::string* subcommandWord(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        if (arg.empty() || arg.front() != '-') return &arg;
+    }
+    return nullptr;
+}
+
 // The one-line message for a parse error.
 std::string problemOf(const CLI::App& app, const std::vector<std::string>& args, const CLI::ParseError& error) {
     const auto chosen = app.get_subcommands();
-    if (chosen.empty() && !args.empty() && !args.front().empty() && args.front().front() != '-') {
-        return "unknown subcommand '" + shown(args.front()) + "' (song, audio, terrain or play; see " + kProgram +
-               " --help)";
+    if (chosen.empty()) {
+        for (const std::string& arg : args) {
+            if (arg.starts_with("-") && arg != "-h" && arg != "--help") {
+                return "unknown option '" + shown(arg) + "' (see " + kProgram + " --help)";
+            }
+        }
     }
     const std::string help = chosen.empty() ? std::string(kProgram) : std::string(kProgram) + " " + chosen.front()->get_name();
     return oneLine(error.what()) + " (see " + help + " --help)";
@@ -186,6 +189,13 @@ ParsedArguments parseLabArguments(const std::vector<std::string>& args, std::ost
     addTerrain(app, options);
     addPlay(app, options);
     app.footer(kFooter);
+    // An unknown subcommand is named as such, also before --help.
+    const std::string* word = subcommandWord(args);
+    if (word != nullptr && *word != "song" && *word != "audio" && *word != "terrain" && *word != "play") {
+        err << kProgram << ": unknown subcommand '" << shown(*word) << "' (" << kSubcommands << "; see " << kProgram
+            << " --help)\n";
+        return {std::nullopt, kExitUsage};
+    }
     try {
         app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
     } catch (const CLI::ParseError& e) {

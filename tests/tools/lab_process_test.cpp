@@ -128,14 +128,11 @@ TEST(LabProcess, AFullDeviceEndsTheRunWithStatusOneAndOneLine) {
     }
 }
 
-// True once `dir` holds a file or folder whose name ends with `suffix`.
-bool holdsNameEndingIn(const TempDir& dir, const std::string& sub, const std::string& suffix) {
+// True once `dir` holds a temporary file or folder of a run.
+bool holdsTemporary(const TempDir& dir) {
     std::error_code ec;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path() / sub, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
-            return true;
-        }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path(), ec)) {
+        if (entry.path().filename().string().starts_with(".vonkel-")) return true;
     }
     return false;
 }
@@ -155,10 +152,10 @@ TEST(LabProcess, AStopSignalRemovesTemporaryFilesAndEndsTheProcessWithIt) {
         Child child = start(c.args);
         // Wait until the run is under way: its temporary files exist.
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (!holdsNameEndingIn(dir, "", ".tmp") && std::chrono::steady_clock::now() < giveUp) {
+        while (!holdsTemporary(dir) && std::chrono::steady_clock::now() < giveUp) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        ASSERT_TRUE(holdsNameEndingIn(dir, "", ".tmp")) << "the run never started";
+        ASSERT_TRUE(holdsTemporary(dir)) << "the run never started";
         ::kill(child.pid, c.signal);
         const int status = child.wait();
         EXPECT_TRUE(WIFSIGNALED(status)) << status;

@@ -8,15 +8,16 @@
 #include <utility>
 #include <vector>
 
-#include "lab_test_support.h"
 #include "lockstep/wav_format.h"
-#include "tools/output_file.h"
-#include "tools/png_writer.h"
-#include "tools/wav_writer.h"
+#include "output/output_file.h"
+#include "output/png_writer.h"
+#include "output/wav_writer.h"
+#include "tools/lab_test_support.h"
 
-namespace vonkel::lab {
+namespace vonkel::output {
 namespace {
 
+namespace test = lab::test;
 using test::TempDir;
 
 TEST(OutputFile, AppearsOnlyWhenCommitted) {
@@ -26,11 +27,10 @@ TEST(OutputFile, AppearsOnlyWhenCommitted) {
         OutputFile file;
         ASSERT_EQ(file.open(target), "");
         ASSERT_TRUE(file.write("hello"));
-        ASSERT_EQ(file.close(), "");
+        ASSERT_EQ(file.finish(), "");
         EXPECT_FALSE(std::filesystem::exists(target));
         EXPECT_EQ(dir.list().size(), 1u);  // the temporary, beside the target
-        EXPECT_EQ(std::filesystem::path(file.tempPath()).parent_path(), dir.path());
-        ASSERT_EQ(file.commit(), "");
+        ASSERT_EQ(file.publish(), "");
     }
     EXPECT_EQ(dir.read("out.txt"), "hello");
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"out.txt"}));
@@ -62,7 +62,7 @@ TEST(OutputFile, ReportsPathsThatCannotBeFiles) {
 TEST(OutputFile, OverwritesEarlierBytesInPlace) {
     TempDir dir;
     OutputFile file;
-    ASSERT_EQ(file.open(dir.file("h.bin"), true), "");
+    ASSERT_EQ(file.open(dir.file("h.bin"), {.seekable = true}), "");
     ASSERT_TRUE(file.write("....body"));
     ASSERT_TRUE(file.writeAt(0, "HEAD"));
     ASSERT_EQ(file.commit(), "");
@@ -91,11 +91,10 @@ TEST(OutputFile, APipeIsWrittenInPlaceAndSpooledWhenItMustSeek) {
     for (const bool needsSeek : {false, true}) {
         NamedPipe pipe;
         OutputFile file;
-        ASSERT_EQ(file.open(pipe.writePath(), needsSeek), "");
-        EXPECT_EQ(file.tempPath(), "");  // nothing to rename over a pipe
+        ASSERT_EQ(file.open(pipe.writePath(), {.seekable = needsSeek}), "");
         ASSERT_TRUE(file.write("....body"));
         EXPECT_EQ(file.writeAt(0, "HEAD"), needsSeek);
-        const std::string closed = file.close();
+        const std::string closed = file.finish();
         EXPECT_EQ(closed.empty(), needsSeek) << closed;
         if (needsSeek) {
             EXPECT_EQ(pipe.readAll(), "HEADbody");
@@ -109,7 +108,6 @@ TEST(OutputFile, AWriteErrorNamesTheFile) {
     if (!std::filesystem::is_character_file("/dev/full")) GTEST_SKIP() << "no /dev/full";
     OutputFile file;
     ASSERT_EQ(file.open("/dev/full"), "");
-    EXPECT_EQ(file.tempPath(), "");
     file.write(std::string(100000, 'x'));
     EXPECT_EQ(file.commit(), "cannot write '/dev/full': " + std::string(std::strerror(ENOSPC)));
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
@@ -127,6 +125,8 @@ TEST(WavWriter, WritesMonoFloatSamplesExactly) {
     ASSERT_EQ(writer.write(std::span<const float>(samples).subspan(5)), "");
     EXPECT_FALSE(std::filesystem::exists(dir.file("a.wav")));
     ASSERT_EQ(writer.finish(), "");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("a.wav")));  // finished, not yet named
+    ASSERT_EQ(writer.publish(), "");
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"a.wav"}));
 
     SF_INFO info;
@@ -144,13 +144,45 @@ TEST(WavWriter, TheHeaderIsTheSameWhetherTheLengthIsKnownOrNot) {
     ASSERT_EQ(counted.open(dir.file("counted.wav")), "");
     ASSERT_EQ(known.write(samples), "");
     ASSERT_EQ(counted.write(samples), "");
-    ASSERT_EQ(known.finish(), "");
-    ASSERT_EQ(counted.finish(), "");
+    ASSERT_EQ(known.commit(), "");
+    ASSERT_EQ(counted.commit(), "");
     const std::string bytes = dir.read("known.wav");
     EXPECT_EQ(bytes, dir.read("counted.wav"));
     ASSERT_EQ(bytes.size(), 80u + 700u * 4u);
     EXPECT_EQ(bytes.substr(0, 80), lockstep::wavHeader(700));
     EXPECT_EQ(bytes.substr(76, 4), std::string("\xf0\x0a\0\0", 4));  // data bytes, little-endian
+}
+
+// A RIFF header's sizes end at 4 GiB; past them the header is RF64, whose
+// 64-bit sizes players read instead of wrapped ones.
+TEST(WavWriter, PastFourGibibytesTheHeaderIsRf64) {
+    constexpr uint64_t kLastRiff = (0xFFFFFFFFull - 72) / 4;  // 72 + 4N must fit in 32 bits
+    EXPECT_EQ(lockstep::wavHeader(kLastRiff).substr(0, 4), "RIFF");
+    const uint64_t samples = 1'600'000ull * 16 * 44100 / 1000;  // 1.6 million frames of play, 4.5 GB
+    const std::string header = lockstep::wavHeader(samples);
+    ASSERT_EQ(header.size(), 80u);
+    EXPECT_EQ(header, lockstep::rf64Header(samples));
+    EXPECT_EQ(lockstep::wavHeader(kLastRiff + 1).substr(0, 4), "RF64");
+    const auto u64At = [&](size_t at) {
+        uint64_t v = 0;
+        for (int i = 7; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(header[at + static_cast<size_t>(i)]);
+        return v;
+    };
+    EXPECT_EQ(header.substr(12, 4), "ds64");
+    EXPECT_EQ(u64At(20), 72 + samples * 4);  // the RIFF size
+    EXPECT_EQ(u64At(28), samples * 4);       // the data size
+    EXPECT_EQ(u64At(36), samples);           // the sample count
+    EXPECT_EQ(header.substr(72, 4), "data");
+
+    // The layout as a reader takes it, on a small file.
+    TempDir dir;
+    const std::vector<float> body(700, -0.5f);
+    std::string bytes = lockstep::rf64Header(body.size());
+    lockstep::appendWavSamples(bytes, body);
+    dir.write("small.rf64.wav", bytes);
+    SF_INFO info;
+    EXPECT_EQ(test::bitsOf(test::readWav(dir.file("small.rf64.wav"), info)), test::bitsOf(body));
+    EXPECT_EQ(info.format, SF_FORMAT_RF64 | SF_FORMAT_FLOAT);
 }
 
 TEST(WavWriter, AnUnfinishedFileLeavesNothingBehind) {
@@ -209,4 +241,4 @@ TEST(PngWriter, RejectsAMismatchedSizeAndLeavesNothing) {
 }
 
 }  // namespace
-}  // namespace vonkel::lab
+}  // namespace vonkel::output

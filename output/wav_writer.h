@@ -1,16 +1,16 @@
 #pragma once
 // Mono 44100 Hz WAV files of 32-bit IEEE float samples (lockstep/
-// wav_format.h), written as the samples arrive, into an OutputFile (so the
-// file appears under its name only when finish() succeeds, and "-" is
-// standard output).
+// wav_format.h; RF64 past 4 GiB), written as the samples arrive into an
+// OutputFile: the file appears under its name only when complete, and "-"
+// is standard output.
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 
-#include "tools/output_file.h"
+#include "output/output_file.h"
 
-namespace vonkel::lab {
+namespace vonkel::output {
 
 class WavWriter {
 public:
@@ -20,12 +20,16 @@ public:
     std::string open(const std::string& path, std::optional<int64_t> samples = std::nullopt);
     // Each returns an empty string on success, else a message.
     std::string write(std::span<const float> samples);
+    // The final header, then OutputFile::finish.
     std::string finish();
+    std::string publish() { return file_.publish(); }
+    std::string commit();
+    void discard() { file_.discard(); }
 
 private:
     OutputFile file_;
     std::optional<int64_t> announced_;
-    long long written_ = 0;
+    int64_t written_ = 0;
 };
 
-}  // namespace vonkel::lab
+}  // namespace vonkel::output

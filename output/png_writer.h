@@ -4,13 +4,13 @@
 #include <span>
 #include <string>
 
-#include "tools/output_file.h"
+#include "output/output_file.h"
 
-namespace vonkel::lab {
+namespace vonkel::output {
 
 // Writes the picture (row-major, `width` pixels a row) into the open file
-// and closes it, leaving the commit to the caller. Returns an empty string
+// and finishes it, leaving its name to the caller (publish). Returns an empty string
 // or a message.
 std::string writePng(OutputFile& file, std::span<const uint32_t> pixels, int width, int height);
 
-}  // namespace vonkel::lab
+}  // namespace vonkel::output

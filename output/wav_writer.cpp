@@ -1,15 +1,15 @@
-#include "tools/wav_writer.h"
+#include "output/wav_writer.h"
 
 #include "lockstep/wav_format.h"
 
-namespace vonkel::lab {
+namespace vonkel::output {
 
 using lockstep::wavHeader;
 
 std::string WavWriter::open(const std::string& path, std::optional<int64_t> samples) {
     announced_ = samples;
     written_ = 0;
-    if (std::string error = file_.open(path, !samples); !error.empty()) return error;
+    if (std::string error = file_.open(path, {.seekable = !samples}); !error.empty()) return error;
     if (!file_.write(wavHeader(static_cast<uint64_t>(samples.value_or(0))))) return file_.writeError();
     return {};
 }
@@ -17,7 +17,7 @@ std::string WavWriter::open(const std::string& path, std::optional<int64_t> samp
 std::string WavWriter::write(std::span<const float> samples) {
     std::string bytes;
     lockstep::appendWavSamples(bytes, samples);
-    written_ += static_cast<long long>(samples.size());
+    written_ += static_cast<int64_t>(samples.size());
     return file_.write(bytes) ? std::string() : file_.writeError();
 }
 
@@ -25,7 +25,15 @@ std::string WavWriter::finish() {
     if (announced_ != written_ && !file_.writeAt(0, wavHeader(static_cast<uint64_t>(written_)))) {
         return file_.writeError();
     }
-    return file_.commit();
+    return file_.finish();
 }
 
-}  // namespace vonkel::lab
+std::string WavWriter::commit() {
+    if (std::string error = finish(); !error.empty()) {
+        file_.discard();
+        return error;
+    }
+    return file_.publish();
+}
+
+}  // namespace vonkel::output

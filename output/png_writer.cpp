@@ -1,10 +1,10 @@
-#include "tools/png_writer.h"
+#include "output/png_writer.h"
 
 #include <png.h>
 
 #include <vector>
 
-namespace vonkel::lab {
+namespace vonkel::output {
 
 std::string writePng(OutputFile& file, std::span<const uint32_t> pixels, int width, int height) {
     if (width <= 0 || height <= 0 ||
@@ -28,10 +28,10 @@ std::string writePng(OutputFile& file, std::span<const uint32_t> pixels, int wid
     const int ok = png_image_write_to_memory(&image, encoded.data(), &size, 0, rgb.data(), width * 3, nullptr);
     const std::string libraryMessage = ok ? std::string() : std::string(image.message);
     png_image_free(&image);
-    if (!ok) return "cannot write PNG '" + file.path() + "': " + libraryMessage;
+    if (!ok) return "cannot write PNG " + quotedPath(file.path()) + ": " + libraryMessage;
     encoded.resize(size);
     if (!file.write(encoded)) return file.writeError();
-    return file.close();
+    return file.finish();
 }
 
-}  // namespace vonkel::lab
+}  // namespace vonkel::output
