@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -18,55 +19,18 @@
 #include <utility>
 #include <vector>
 
+#include "lab_child.h"
 #include "lab_test_support.h"
 #include "tools/lab_commands.h"
 
 namespace vonkel::lab {
 namespace {
 
+using test::Child;
+using test::exitStatusOf;
+using test::readFd;
+using test::start;
 using test::TempDir;
-
-std::string readFd(int fd) {
-    std::string text;
-    char chunk[1 << 16];
-    for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;) text.append(chunk, static_cast<size_t>(n));
-    return text;
-}
-
-struct Child {
-    pid_t pid = -1;
-    int stdoutFd = -1;  // the read end of the child's standard output
-
-    // wait()'s raw status.
-    int wait() {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        ::close(stdoutFd);
-        return status;
-    }
-};
-
-// Starts runLabProcess(args) in a child whose standard output is a pipe and
-// whose standard error is closed off.
-Child start(const std::vector<std::string>& args) {
-    int fds[2];
-    EXPECT_EQ(::pipe(fds), 0);
-    std::cout.flush();
-    std::cerr.flush();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(fds[1], STDOUT_FILENO);
-        ::close(fds[0]);
-        ::close(fds[1]);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, STDERR_FILENO);
-        ::_exit(runLabProcess(args));
-    }
-    ::close(fds[1]);
-    return {pid, fds[0]};
-}
-
-int exitStatusOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
 // The same command written to a regular file, read back.
 std::string toFile(std::vector<std::string> args, size_t outputArg, const TempDir& dir) {
