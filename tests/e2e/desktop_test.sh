@@ -198,24 +198,39 @@ echo "$beat_ms $expected_ms" | awk '{ d = ($1 - $2) / $2; if (d < 0) d = -d; exi
     fail "the beat lasts $beat_ms ms, song 7's is $expected_ms ms ($(echo "$beat" | tr '\n' ' '))"
 
 # --- a controller plugged in while the game runs ---------------------------------------------
+# Plugged in with nothing held, it leaves the player where it is; holding
+# the side away from the nearer edge moves the player. A game over on the
+# way (see game_over in lib.sh) sends the check to a new game; the
+# controller stays plugged in.
 pad_file="$work/pad"
 export VONKEL_VIRTUAL_PAD="$pad_file"
 LD_PRELOAD="$helpers/virtual_pad.so" start_game pad --seed 1
 unset VONKEL_VIRTUAL_PAD
 sleep 0.5
-shot pad-0
-[ "$(player_count pad-0)" -gt 0 ] || fail "no player on the field"
-: >"$pad_file"  # plugged in, nothing held
-sleep 0.5
-shot pad-1
-[ "$(player_x pad-0)" = "$(player_x pad-1)" ] || fail "a controller at rest moved the player"
-if echo "$(player_x pad-1)" | awk '{ exit !($1 >= 160) }'; then held=left sign=-1; else held=right sign=1; fi
-echo "$held" >"$pad_file"
-sleep 0.7
-shot pad-2
-moved=$(echo "$(player_x pad-1) $(player_x pad-2) $sign" | awk '{ printf "%.2f", ($2 - $1) * $3 }')
-echo "$moved" | awk '{ exit !($1 >= 4) }' || fail "holding $held on the controller moved the player by $moved pixels"
-echo "desktop_test: the controller's $held moved the player by $moved pixels"
+pad_checked=""
+for _ in 1 2 3; do
+    shot pad-0
+    if game_over pad-0; then restart_game; continue; fi
+    [ "$(player_count pad-0)" -gt 0 ] || fail "no player on the field"
+    : >"$pad_file"  # plugged in (on the first try), nothing held
+    sleep 0.5
+    shot pad-1
+    if game_over pad-1; then restart_game; continue; fi
+    [ "$(player_x pad-0)" = "$(player_x pad-1)" ] || fail "a controller at rest moved the player"
+    if echo "$(player_x pad-1)" | awk '{ exit !($1 >= 160) }'; then held=left sign=-1; else held=right sign=1; fi
+    echo "$held" >"$pad_file"
+    sleep 0.7
+    shot pad-2
+    : >"$pad_file"
+    if game_over pad-2; then restart_game; continue; fi
+    [ "$(player_count pad-2)" -gt 0 ] || fail "the player vanished while the controller held $held"
+    moved=$(echo "$(player_x pad-1) $(player_x pad-2) $sign" | awk '{ printf "%.2f", ($2 - $1) * $3 }')
+    echo "$moved" | awk '{ exit !($1 >= 4) }' || fail "holding $held on the controller moved the player by $moved pixels"
+    echo "desktop_test: the controller's $held moved the player by $moved pixels"
+    pad_checked=yes
+    break
+done
+[ -n "$pad_checked" ] || fail "the game was over before every try of the controller"
 stop_game
 
 echo "desktop_test: all cases passed"

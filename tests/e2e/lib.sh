@@ -1,8 +1,9 @@
 # Shared set-up of the end-to-end scripts. Source it after setting
 # `test_name`; it provides fail, a work folder that is removed on success
 # (kept and named on failure), the list `started` of processes that are
-# stopped at exit, retry, ended, now_ms, start_xvfb, find_window, and the
-# screenshot readers shot, fact, player_count and player_x.
+# stopped at exit, retry, ended, now_ms, start_xvfb, find_window, the
+# screenshot readers shot, fact, player_count and player_x, and game_over and
+# restart_game for checks that a game over would spoil.
 # The waits are hang guards, generous so that a busy machine does not fail.
 
 fail() {
@@ -54,9 +55,11 @@ ended() {
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 # A private X server on a free display (-displayfd lets the server pick one
-# and report it); exports DISPLAY.
+# and report it); exports DISPLAY. -noreset: by default the server resets
+# when its last client leaves, and a client that connects meanwhile (a game
+# started right after another one ended) is turned away.
 start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
     started+=($!)
     retry 30 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
     DISPLAY=":$(head -n 1 "$work/display")"
@@ -99,6 +102,25 @@ shot() {
 fact() { awk -v key="$2" '$1 == key { $1 = ""; sub(/^ /, ""); print; exit }' "$work/$1.txt"; }
 player_count() { fact "$1" player | cut -d' ' -f1; }
 player_x() { fact "$1" player | cut -d' ' -f2; }
+
+# The player can walk into a hazard and run out of energy; a check spoiled
+# that way proves nothing either way and is tried again in a new game.
+# game_over NAME: screenshot NAME shows a game that is over: the status panel
+# with an empty energy bar, and no player on the field.
+game_over() { [ "$(fact "$1" panel)" = ok ] && [ "$(fact "$1" energy)" = 0 ] && [ "$(player_count "$1")" = 0 ]; }
+# restart_game: Z starts a new game once the game-over screen has run for a
+# moment; Z is held, with the focus on the game, until the player is back.
+player_back() {
+    shot restart
+    [ "$(player_count restart)" != 0 ]
+}
+restart_game() {
+    echo "$test_name: the game was over; starting a new one with Z"
+    xdotool windowfocus --sync "$window"
+    xdotool keydown z
+    retry 10 player_back || fail "Z did not start a new game after a game over"
+    xdotool keyup z
+}
 
 # start_sound_server: a private PulseAudio server with a null sink
 # "vonkel_sink" in the game's own format (mono 32-bit float at 44100 Hz), so

@@ -12,11 +12,11 @@
 #     again once the game has the focus back;
 #   - Z in the scope view starts a new song, and the view shows its
 #     waveform; the song's first step sounds one step (104 to 137 ms) after
-#     the silence of the restart began, and its beat lasts 428 to 548 ms,
-#     four such steps;
+#     the silence of the restart began (the beat's exact length is
+#     desktop_test's to check);
 #   - a close request ends the game with exit code 0 while the sound stream
 #     runs, and the game has printed nothing.
-# The script prints the measured "fps: N", "beat period: N ms" and "rms: N".
+# The script prints the measured "fps: N", "step: about N blocks" and "rms: N".
 #
 # usage: sound_test.sh PATH-TO-vonkel [PATH-TO-vonkel-lab]
 # Helpers: the close-request helper from $VONKEL_CLOSE_HELPER; frame_probe,
@@ -31,7 +31,6 @@ set -u
 vonkel=${1:?usage: sound_test.sh PATH-TO-vonkel [PATH-TO-vonkel-lab]}
 close_helper=${VONKEL_CLOSE_HELPER:-}
 helpers=${VONKEL_E2E_HELPERS:-}
-shots_dir=/tmp/vonkel-shots
 
 test_name=sound_test
 source "$(dirname "$0")/lib.sh"
@@ -67,30 +66,14 @@ find_window
 start_recording "$work/sound.raw"
 
 # --- screenshots -----------------------------------------------------------------------
-# shot, fact, player_count and player_x come from lib.sh.
+# shot, fact, player_count, player_x, game_over and restart_game come from
+# lib.sh; the screenshots stay in $work, which is kept when a check fails.
 player_at() { fact "$1" player | cut -d' ' -f2-3; }
-keep() { mkdir -p "$shots_dir" && cp "$work/$1.png" "$shots_dir/sound-$2.png"; }
-# The game is over: the status panel with an empty energy bar, and no
-# player on the field.
-game_over() { [ "$(fact "$1" panel)" = ok ] && [ "$(fact "$1" energy)" = 0 ] && [ "$(player_count "$1")" = 0 ]; }
 
 # The window shows the game's first picture (until then it may be blank).
 first_picture() {
     shot first
     [ "$(fact first panel)" = ok ]
-}
-
-player_back() {
-    shot restart
-    [ "$(player_count restart)" != 0 ]
-}
-restart_game() {
-    echo "sound_test: the game was over; starting a new one with Z"
-    xdotool keyup Left keyup Right
-    xdotool windowfocus --sync "$window"
-    xdotool keydown z
-    retry 10 player_back || fail "Z did not start a new game after a game over"
-    xdotool keyup z
 }
 
 # --- losing the keyboard focus ------------------------------------------------------------
@@ -143,7 +126,6 @@ for _ in 1 2 3; do
     break
 done
 [ -n "$focus_checked" ] || fail "the game was over before every try of the focus check"
-keep focus-3 unfocused
 
 # --- the frame rate -------------------------------------------------------------------------
 # The frame loop starts a frame at most every 16 ms: 62.5 frames per second
@@ -189,11 +171,11 @@ for _ in 1 2 3 4 5; do
     sleep 0.2
 done
 [ -n "$waveform" ] || fail "scope: the trace stays a flat line while the music plays"
-keep scope scope
 
 # --- the close request while the sound plays -------------------------------------------------
-# 8.7 s of the new song play before the window is closed.
-close_at=$((song_started + 8700))
+# 2.5 s of the new song play before the window is closed: the close marks
+# the end of the sound, from which the restart is found in the recording.
+close_at=$((song_started + 2500))
 while [ "$(now_ms)" -lt "$close_at" ]; do sleep 0.1; done
 ended "$game_pid" && fail "the game ended before the close request"
 closed_at=$(now_ms)
@@ -256,7 +238,6 @@ restart=$(awk -v at="$restart_at" '{
     } END { print (cut != "") ? cut : soft }' "$work/silences.txt")
 [ -n "$restart" ] || fail "no silence in the recording near $restart_at s, where Z started a new song: $(tr '\n' ';' <"$work/silences.txt")"
 read -r _ restart_start restart_samples restart_kind <<<"$restart"
-step_blocks=""
 if [ "$restart_kind" = cut ]; then
     echo "$restart_samples" | awk '{ exit !($1 >= 36 * 128 && $1 <= 47 * 128) }' ||
         fail "the new song starts after $restart_samples samples of silence, expected one step (36 to 47 blocks of 128)"
@@ -264,44 +245,6 @@ if [ "$restart_kind" = cut ]; then
     echo "step: about $step_blocks blocks of 128 samples (the new song began after $restart_samples samples of silence at $restart_start s; Z was expected near $restart_at s)"
 else
     echo "sound_test: the music was silent when Z came (near $restart_at s: $(tr '\n' ';' <"$work/silences.txt")); the first step is not judged"
-fi
-
-# The beat of the new song: a step lasts 37 to 47 blocks of 128 samples
-# (107 to 137 ms) and a beat four steps, 428 to 548 ms; drums and bass fall
-# on every beat. audio_probe finds the period of the strongest regular pulse
-# between 290 and 750 ms from the rises of the loudness (see its comments);
-# in that range lie the beat, three or five steps, but not one or two steps
-# nor two beats, and on the game's own songs it finds the beat. It is used
-# on the 8 s before the close request, which ends the sound: the last
-# sample that is not 0 marks the close (the recording's clock runs with the
-# sound server's, whose start may lag the wall clock while it is idle, so
-# the song is located from the recording itself). Its "clarity" tells how
-# regular that pulse is (noise gives about 0.05, the songs 0.11 and more),
-# and "rise" how strongly the loudness rises at the onsets (a steady tone
-# gives almost 0): together they make sure that the period is that of music
-# with a pulse, not one that analysis found in noise or a drone.
-from=$(whole_value last_sound | awk '{ printf "%.3f", $1 - 8.2 }')
-to=$(whole_value last_sound | awk '{ printf "%.3f", $1 - 0.2 }')
-echo "$from" | awk '{ exit !($1 >= 0) }' || fail "the recording ends after $(whole_value last_sound) s of sound"
-beat=$("$helpers/audio_probe" beat "$work/sound.raw" "$from" "$to") || fail "no beat found in the recording"
-beat_value() { echo "$beat" | awk -v key="$1" '$1 == key { print $2 }'; }
-beat_ms=$(beat_value beat_ms)
-echo "beat period: $beat_ms ms"
-details="$(echo "$beat" | tr '\n' ' ')"
-echo "sound_test: beat analysis from $from s to $to s of the recording: $details"
-[ "$(beat_value gaps)" = 0 ] || echo "sound_test: the recording of the song has $(beat_value gaps) dropouts (sound server underruns)"
-echo "$(beat_value clarity) $(beat_value rise)" | awk '{ exit !($1 >= 0.07 && $2 >= 0.02) }' ||
-    fail "the recording after Z has no clear pulse ($details)"
-echo "$beat_ms" | awk '{ exit !($1 >= 428 && $1 <= 548) }' ||
-    fail "the music's beat lasts $beat_ms ms ($details), expected 428 to 548 ms"
-# The beat is four steps. The silence of the restart can only overstate the
-# step: a chunk skipped while the restart ran and a first note that rises
-# from 0.01 both lengthen it by a block or so, nothing shortens it. So a
-# quarter of the beat lies within 1.5 blocks above and 4.5 blocks below the
-# step found there.
-if [ -n "$step_blocks" ]; then
-    echo "$beat_ms $step_blocks" | awk '{ d = $2 - $1 * 44.1 / 128 / 4; exit !(d >= -1.5 && d <= 4.5) }' ||
-        fail "the beat of $beat_ms ms is not four steps of $step_blocks blocks of 128 samples"
 fi
 
 echo "sound_test: all cases passed"
