@@ -54,9 +54,9 @@ ended() {
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 # A private X server on a free display (-displayfd lets the server pick one
-# and report it); exports DISPLAY.
+# and report it); exports DISPLAY. Arguments are passed on to Xvfb.
 start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp "$@" 3>"$work/display" 2>"$work/xvfb.log" &
     started+=($!)
     retry 30 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
     DISPLAY=":$(head -n 1 "$work/display")"
