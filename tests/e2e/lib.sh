@@ -57,9 +57,10 @@ now_ms() { echo $(($(date +%s%N) / 1000000)); }
 # A private X server on a free display (-displayfd lets the server pick one
 # and report it); exports DISPLAY. -noreset: by default the server resets
 # when its last client leaves, and a client that connects meanwhile (a game
-# started right after another one ended) is turned away.
+# started right after another one ended) is turned away. More arguments are
+# passed on to Xvfb.
 start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset "$@" 3>"$work/display" 2>"$work/xvfb.log" &
     started+=($!)
     retry 30 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
     DISPLAY=":$(head -n 1 "$work/display")"
