@@ -23,9 +23,7 @@ require_tools Xvfb xdotool
 [ -x "$tool" ] || fail "no key_to_picture at '$tool' (set KEY_TO_PICTURE)"
 [[ $games =~ ^[1-9][0-9]*$ ]] || fail "GAMES must be a positive number, got '$games'"
 
-# -noreset: between two games no client may be connected, and a server that
-# resets then can refuse the next game's connection.
-start_xvfb -noreset
+start_xvfb
 xvfb_pid=${started[0]}
 printf 'pcm.!default { type plug slave.pcm "nonexistent" }\n' >"$work/no-device.conf"
 

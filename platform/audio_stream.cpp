@@ -101,7 +101,10 @@ void startAudioStream(World& world) {
 
 void stopAudioStream() {
     if (stream != nullptr) {
-        Pa_StopStream(stream);
+        // Abort, not stop: stopping plays out what the sound server holds,
+        // which can be a second or more, and the game would linger after
+        // the player has quit.
+        Pa_AbortStream(stream);
         Pa_CloseStream(stream);
         stream = nullptr;
     }

@@ -13,9 +13,9 @@ struct World;
 // run at any time on the library's own thread.
 void startAudioStream(World& world);
 
-// Stops and closes the stream and shuts the audio library down, in that
-// order. When this returns the callback is no longer running. Safe to call
-// when nothing was started.
+// Stops the stream at once (what is queued is not played out), closes it and
+// shuts the audio library down, in that order. When this returns the
+// callback is no longer running. Safe to call when nothing was started.
 void stopAudioStream();
 
 // Mute: the callback renders every block as before and then replaces the
