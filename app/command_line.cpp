@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "lockstep/decimal.h"
+
 namespace vonkel {
 namespace {
 
@@ -35,18 +37,6 @@ std::string oneLine(std::string text) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
     if (text.size() > 200) text = text.substr(0, 200) + "...";
     return text;
-}
-
-// Decimal digits only, 0..4294967295: no sign, no spaces, no other base.
-std::optional<uint32_t> readSeed(const std::string& text) {
-    if (text.empty() || text.size() > 10) return std::nullopt;
-    uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
-    if (value > 0xFFFFFFFFull) return std::nullopt;
-    return static_cast<uint32_t>(value);
 }
 
 CommandLine refuse(const std::string& problem) {
@@ -91,7 +81,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         return refuse("--zoom: expected 1, 2 or 4, got '" + zoom + "'");
     }
     if (app.count("--seed") != 0) {
-        options.seed = readSeed(seed);
+        // The lab's reader: plain decimal digits, no sign, no leading zero.
+        options.seed = lockstep::readUnsigned32(seed);
         if (!options.seed) return refuse("--seed: expected an integer 0..4294967295, got '" + seed + "'");
     }
     return {CommandLine::Action::Run, options, {}};

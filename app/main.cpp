@@ -3,6 +3,7 @@
 // loop, and takes everything down again in reverse order. Quitting (Escape
 // in the scope view, or closing the window) ends with exit code 0; no usable
 // display with 1 and one line on stderr; bad arguments with 2.
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <new>
@@ -39,6 +40,10 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     const GameOptions& options = commandLine.options;
+
+    // A reader of --verbose that goes away (vonkel --verbose | head -1) must
+    // not end the game: the line is dropped, the game goes on.
+    std::signal(SIGPIPE, SIG_IGN);
 
     World& world = *new (worldStorage) World;
     const uint32_t seed = options.seed ? *options.seed : static_cast<uint32_t>(std::time(nullptr));

@@ -128,6 +128,28 @@ PresenterOpening noDisplay() {
     return failed(Failure::NoDisplay, "no display (set DISPLAY or WAYLAND_DISPLAY; vonkel-lab runs headless)");
 }
 
+// Whether SDL_VIDEODRIVER (one name or a comma-separated list) names any
+// video driver this SDL has.
+bool namesKnownDriver(const char* requested) {
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+        if (driverListNames(requested, SDL_GetVideoDriver(i))) return true;
+    }
+    return false;
+}
+
+// SDL_VIDEODRIVER names no driver SDL has: say so, and which it has.
+PresenterOpening unknownDriver(const char* requested) {
+    std::string available;
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+        const std::string name = SDL_GetVideoDriver(i);
+        if (name != "offscreen" && name != "dummy") available += (available.empty() ? "" : ", ") + name;
+    }
+    std::string shown;
+    for (const char* c = requested; *c != '\0' && shown.size() < 60; ++c) shown += (*c >= 0x20 && *c < 0x7f) ? *c : '?';
+    return failed(Failure::NoDisplay,
+                  "SDL_VIDEODRIVER='" + shown + "' names no video driver (drivers: " + available + ")");
+}
+
 PresenterOpening unsupportedFormat(Uint32 format) {
     std::string name;
     if (format != SDL_PIXELFORMAT_UNKNOWN) name = std::string(" ") + SDL_GetPixelFormatName(format);
@@ -161,6 +183,7 @@ PresenterOpening startVideo() {
 
     const bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (!chosenByUser) SDL_SetHint(SDL_HINT_VIDEODRIVER, nullptr);
+    if (!started && chosenByUser && !namesKnownDriver(requested)) return unknownDriver(requested);
     if (!started) return noDisplay();
     presenter.videoStarted = true;
     if (fellBackToHeadlessDriver(SDL_GetCurrentVideoDriver(), chosenByUser ? requested : nullptr)) return noDisplay();

@@ -68,20 +68,25 @@ WindowRect letterboxRect(int outputWidth, int outputHeight, int imageWidth, int 
     return {(outputWidth - width) / 2, (outputHeight - height) / 2, width, height};
 }
 
-bool fellBackToHeadlessDriver(const char* chosen, const char* requested) {
-    if (chosen == nullptr) return false;
-    const std::string_view driver(chosen);
-    if (driver != "offscreen" && driver != "dummy") return false;
-    if (requested == nullptr) return true;
+bool driverListNames(const char* requested, const char* driver) {
+    if (requested == nullptr || driver == nullptr) return false;
+    const std::string_view name(driver);
     std::string_view list(requested);
     while (!list.empty()) {
         const size_t comma = list.find(',');
         const std::string_view item = list.substr(0, comma);
-        if (item.size() == driver.size() && SDL_strncasecmp(item.data(), chosen, item.size()) == 0) return false;
+        if (item.size() == name.size() && SDL_strncasecmp(item.data(), driver, item.size()) == 0) return true;
         if (comma == std::string_view::npos) break;
         list.remove_prefix(comma + 1);
     }
-    return true;
+    return false;
+}
+
+bool fellBackToHeadlessDriver(const char* chosen, const char* requested) {
+    if (chosen == nullptr) return false;
+    const std::string_view driver(chosen);
+    if (driver != "offscreen" && driver != "dummy") return false;
+    return !driverListNames(requested, chosen);
 }
 
 std::string videoDriversToTry(const std::vector<std::string>& available, bool waylandReachable) {

@@ -45,6 +45,10 @@ WindowRect letterboxRect(int outputWidth, int outputHeight, int imageWidth, int 
 // when unset), a driver name or a comma-separated list of them.
 bool fellBackToHeadlessDriver(const char* chosen, const char* requested);
 
+// Whether `requested` (SDL_VIDEODRIVER: a name or a comma-separated list)
+// names `driver`, in any case.
+bool driverListNames(const char* requested, const char* driver);
+
 // The video drivers to try, in SDL's order, when SDL_VIDEODRIVER does not
 // choose: every real one, but not Wayland when no Wayland socket can be
 // reached (its client library would complain on stderr), and not the ones

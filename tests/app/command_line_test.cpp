@@ -53,7 +53,7 @@ TEST(CommandLine, HelpAndVersionPrintAndEnd) {
 TEST(CommandLine, BadArgumentsAreRefusedInOneLine) {
     const std::vector<std::vector<std::string>> bad = {
         {"--zoom", "3"}, {"--zoom", "0"}, {"--zoom", "2x"}, {"--zoom"}, {"--seed", "-1"},
-        {"--seed", "4294967296"}, {"--seed", "0x10"}, {"--seed", " 7"}, {"--seed", ""}, {"--seed"},
+        {"--seed", "4294967296"}, {"--seed", "0x10"}, {"--seed", "010"}, {"--seed", " 7"}, {"--seed", ""}, {"--seed"},
         {"--bogus"}, {"extra"}, {"--fullscreen=maybe"}, {"--seed", "12345678901234567890"},
     };
     for (const auto& args : bad) {

@@ -300,6 +300,13 @@ TEST_F(Presenter, WithoutADisplayTheFailureSaysSo) {
     EXPECT_FALSE(opening);
     EXPECT_EQ(opening.failure, PresenterOpening::Failure::NoDisplay);
     EXPECT_EQ(opening.message, "vonkel: no display (set DISPLAY or WAYLAND_DISPLAY; vonkel-lab runs headless)");
+
+    // A driver SDL does not have is named as such, not as a missing display.
+    setenv("SDL_VIDEODRIVER", "bogus", 1);
+    const PresenterOpening bogus = openPresenter("vonkel", kWidth, kHeight, &window);
+    EXPECT_FALSE(bogus);
+    EXPECT_EQ(bogus.message.rfind("vonkel: SDL_VIDEODRIVER='bogus' names no video driver (drivers: x11", 0), 0u)
+        << bogus.message;
 }
 
 }  // namespace
