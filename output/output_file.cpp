@@ -276,6 +276,11 @@ void OutputFile::discard() {
     if (!tempPath_.empty()) ::unlink(std::exchange(tempPath_, {}).c_str());
 }
 
+int OutputFile::descriptor() {
+    flush();
+    return fd_;
+}
+
 std::string OutputFile::writeError() const {
     return "cannot write " + named(path_) + ": " + std::strerror(error_ != 0 ? error_ : EIO);
 }

@@ -66,6 +66,16 @@ public:
     // "cannot write 'PATH': REASON" for the first failed write.
     std::string writeError() const;
 
+    // For a writer that writes itself (libsndfile, FFmpeg): the descriptor,
+    // with this object's buffer written out, and where the output's first
+    // byte is in it; or the path it may open itself instead ("-" for
+    // standard output), which is the temporary file for a new file. Such a
+    // writer never calls write() or writeAt(); it may seek, read back and
+    // write as it likes, then finish() and publish() as usual.
+    int descriptor();
+    int64_t startOffset() const { return start_; }
+    const std::string& writtenPath() const { return tempPath_.empty() ? target_ : tempPath_; }
+
 private:
     std::string openTemporary(const std::string& target);
     bool flush();

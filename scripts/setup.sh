@@ -9,6 +9,7 @@ packages=(
   libsdl2-dev portaudio19-dev libasound2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libpng-dev libcli11-dev nlohmann-json3-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
   xvfb xdotool x11-utils imagemagick sox libxtst-dev
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils libxdamage-dev
   openbox desktop-file-utils appstream lintian man-db debootstrap fakeroot

@@ -11,7 +11,9 @@
 #include "lockstep/key_script.h"
 #include "lockstep/simulated_run.h"
 #include "output/output_file.h"
+#include "output/sound_file.h"
 #include "output/stop_signal.h"
+#include "output/video_file.h"
 #include "output/wav_writer.h"
 #include "tools/lab_files.h"
 #include "tools/shots_folder.h"
@@ -60,6 +62,7 @@ int runFailure(std::ostream& err, const std::string& message) {
 struct PlayOutputs {
     output::OutputFile trace;
     output::WavWriter wav;
+    output::VideoWriter video;
     ShotsFolder shots;
 
     std::string open(const LabOptions& options) {
@@ -68,6 +71,11 @@ struct PlayOutputs {
         }
         if (options.wavFile) {
             if (std::string error = wav.open(*options.wavFile); !error.empty()) return "--wav: " + error;
+        }
+        if (options.videoFile) {
+            if (std::string error = video.open(*options.videoFile, {.format = options.videoFormat}); !error.empty()) {
+                return "--video: " + error;
+            }
         }
         if (options.shotsDir) return shots.open(*options.shotsDir);
         return {};
@@ -80,11 +88,15 @@ struct PlayOutputs {
         if (options.wavFile) {
             if (std::string error = wav.finish(); !error.empty()) return error;
         }
+        if (options.videoFile) {
+            if (std::string error = video.finish(); !error.empty()) return error;
+        }
         const output::StopSignalsHeld held;
         if (stopSignal() != 0) return "stopped";
         std::string error;
         if (options.traceFile) error = trace.publish();
         if (options.wavFile && error.empty()) error = wav.publish();
+        if (options.videoFile && error.empty()) error = video.publish();
         if (options.shotsDir && error.empty()) error = shots.publish();
         return error;
     }
@@ -108,8 +120,9 @@ int runTerrain(const LabOptions& options, std::ostream& out) {
 }
 
 int runAudio(const LabOptions& options, std::ostream& err) {
-    output::WavWriter wav;
-    if (std::string error = wav.open(options.out, options.blocks * kBlockFrames); !error.empty()) {
+    output::SoundWriter wav;
+    if (std::string error = wav.open(options.out, options.soundFormat, options.blocks * kBlockFrames);
+        !error.empty()) {
         return usageError(err, "--out: " + error);
     }
     std::string writeError;
@@ -139,7 +152,7 @@ int runPlay(const LabOptions& options, std::ostream& err) {
     KeysScript script;
     PlayOutputs outputs;
     if (std::string error = filesMeet({.keys = options.keysFile, .trace = options.traceFile,
-                                       .wav = options.wavFile, .shots = options.shotsDir});
+                                       .wav = options.wavFile, .video = options.videoFile, .shots = options.shotsDir});
         !error.empty()) {
         return usageError(err, error);
     }
@@ -148,15 +161,23 @@ int runPlay(const LabOptions& options, std::ostream& err) {
 
     std::string writeError;
     lockstep::BlockSink sink;
-    if (options.wavFile) {
+    if (options.wavFile || options.videoFile) {
         sink = [&](const RenderedBlock& block) {
-            if (writeError.empty()) writeError = outputs.wav.write(block.samples);
+            if (options.wavFile && writeError.empty()) writeError = outputs.wav.write(block.samples);
+            if (options.videoFile && writeError.empty()) writeError = outputs.video.addSound(block.samples);
         };
     }
     SimulatedRun run(options.seed, options.clockMs, std::move(sink));
     run.start();
+    std::vector<uint32_t> picture(options.videoFile ? kOutputWidth * kOutputHeight : 0);
     for (int64_t frame = 0; frame < options.frames && writeError.empty() && stopSignal() == 0; ++frame) {
+        const int64_t start = run.clock().frameStartMs();
         const bool goOn = run.playFrame(script.stateAt(frame));
+        // Each picture is shown from its frame's start until the next frame's.
+        if (options.videoFile && goOn && writeError.empty()) {
+            doubleFramebuffer(run.world(), picture.data());
+            writeError = outputs.video.addPicture(picture.data(), start, run.clock().frameStartMs() - start);
+        }
         if (options.traceFile && !outputs.trace.write(traceJson(run.world(), run.lastFrame()) + "\n")) {
             writeError = outputs.trace.writeError();
         }

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <memory>
 #include <ostream>
 
 namespace vonkel::lab {
@@ -78,21 +79,41 @@ void addSong(CLI::App& app, LabOptions& options) {
                  "note periods and nextDraw, the main generator's next draw.");
 }
 
+// The sound format: --format, else the extension of --out.
+void chooseSoundFormat(LabOptions& options, const std::string& named) {
+    const auto format = named.empty() ? output::soundFormatFor(options.out) : output::soundFormatNamed(named);
+    if (!format) {
+        throw CLI::ValidationError(named.empty() ? "--out" : "--format",
+                                   "'" + shown(named.empty() ? options.out : named) +
+                                       "' is not a sound format this program writes (" + output::kSoundFormats +
+                                       (named.empty() ? "; --format picks one" : "") + ")");
+    }
+    options.soundFormat = *format;
+}
+
 void addAudio(CLI::App& app, LabOptions& options) {
-    CLI::App* audio =
-        app.add_subcommand("audio", "Export a song as a WAV file (mono, 44100 Hz, 32-bit float samples)");
-    audio->callback([&options] { options.command = Command::Audio; });
+    CLI::App* audio = app.add_subcommand(
+        "audio", "Export a song as a sound file (WAV, mono 44100 Hz 32-bit float; or FLAC, Ogg, Opus, MP3)");
+    auto format = std::make_shared<std::string>();
+    audio->callback([&options, format] {
+        options.command = Command::Audio;
+        chooseSoundFormat(options, *format);
+    });
     addSeed(audio, options);
     addNumber(audio, "--seconds", options.blocks, readSecondsAsBlocks, "a decimal number of seconds, 0 < S <= 3600",
               "length, a decimal number of seconds, 0 < S <= 3600")
         ->required()
         ->type_name("S");
     addClock(audio, options);
-    addPath(audio, "--out", options.out, "the WAV file to write ('-': standard output)")
+    addPath(audio, "--out", options.out, "the sound file to write, by its extension ('-': standard output)")
         ->required()
         ->type_name("FILE.wav");
+    audio->add_option("--format", *format, "the format, whatever the name: wav, flac, ogg, opus or mp3")
+        ->type_name("FORMAT");
     audio->footer("The song of a new game from --seed, as the game plays it with no key\n"
-                  "pressed: ceil(S x 44100 / 512) whole blocks of 512 samples.");
+                  "pressed: ceil(S x 44100 / 512) whole blocks of 512 samples. WAV holds\n"
+                  "them exactly; FLAC at 24 bits; Ogg Vorbis, Opus (at 48 kHz) and MP3\n"
+                  "are for sharing. A name without an extension, or '-', is WAV.");
 }
 
 void addTerrain(CLI::App& app, LabOptions& options) {
@@ -121,7 +142,16 @@ void addTerrain(CLI::App& app, LabOptions& options) {
 void addPlay(CLI::App& app, LabOptions& options) {
     CLI::App* play =
         app.add_subcommand("play", "Play a game headless with scripted keys; write a trace, audio, screenshots");
-    play->callback([&options] { options.command = Command::Play; });
+    play->callback([&options] {
+        options.command = Command::Play;
+        if (!options.videoFile) return;
+        const auto format = output::videoFormatFor(*options.videoFile);
+        if (!format) {
+            throw CLI::ValidationError("--video", "'" + shown(*options.videoFile) + "' is not a video format (" +
+                                                      output::kVideoFormats + ")");
+        }
+        options.videoFormat = *format;
+    });
     const auto frames = [](std::string_view text) { return readInteger(text, 1, kMaxFrames); };
     const auto every = [](std::string_view text) { return readInteger(text, 1, 0x7FFFFFFF); };
     addSeed(play, options);
@@ -134,6 +164,9 @@ void addPlay(CLI::App& app, LabOptions& options) {
     addPath(play, "--trace", options.traceFile, "write one JSON line per frame to FILE ('-': standard output)")
         ->type_name("FILE");
     addPath(play, "--wav", options.wavFile, "write every rendered audio block to a WAV file ('-': standard output)")
+        ->type_name("FILE");
+    addPath(play, "--video", options.videoFile,
+            "write the pictures and the sound as a video: .mp4 (H.264, AAC) or .mkv (lossless; '-': standard output)")
         ->type_name("FILE");
     CLI::Option* shots =
         addPath(play, "--shots", options.shotsDir, "write PNG screenshots (640 x 480) into DIR, created if missing")

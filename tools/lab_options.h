@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "lockstep/decimal.h"
+#include "output/sound_file.h"
+#include "output/video_file.h"
 
 namespace vonkel::lab {
 
@@ -26,6 +28,7 @@ struct LabOptions {
     // audio
     int64_t blocks = 0;  // ceil(seconds x 44100 / 512)
     std::string out;  // "-": standard output
+    output::SoundFormat soundFormat = output::SoundFormat::Wav;  // --format, else by --out's extension
     // terrain
     float terrainTime = 0;
     float terrainSpeed = 0;
@@ -34,7 +37,9 @@ struct LabOptions {
     int64_t frames = 0;
     std::optional<std::string> keysFile;
     std::optional<std::string> traceFile;  // "-" for standard output: at most one of
-    std::optional<std::string> wavFile;    // the two
+    std::optional<std::string> wavFile;    // the three
+    std::optional<std::string> videoFile;
+    output::VideoFormat videoFormat = output::VideoFormat::Matroska;  // by --video's extension
     std::optional<std::string> shotsDir;
     int64_t every = 0;
 };

@@ -78,6 +78,7 @@ TEST(LabPromises, OutputsThatWouldMeetAreRefusedBeforeAnythingIsWritten) {
              {"--trace", relative, "--wav", dir.file("x")},
              {"--trace", dir.file("old.jsonl"), "--wav", dir.file("hard.wav")},
              {"--trace", "-", "--wav", "/dev/stdout"},
+             {"--wav", dir.file("v.mkv"), "--video", dir.file("./v.mkv")},
              {"--wav", dir.file("d/frame-000003.png"), "--shots", dir.file("d"), "--every", "1"},
              {"--trace", dir.file("d"), "--shots", dir.file("d"), "--every", "1"},
              {"--keys", dir.file("keys.txt"), "--trace", dir.file("keys.txt")},
@@ -129,7 +130,7 @@ TEST(LabPromises, StopSignalsOfEveryKindCleanUpAndEndTheRunWithThem) {
     for (int signal : {SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGTERM}) {
         TempDir dir;
         Child child = start({"play", "--seed", "1", "--frames", "10000000", "--trace", dir.file("t.jsonl"), "--wav",
-                             dir.file("g.wav"), "--shots", dir.file("s"), "--every", "1"},
+                             dir.file("g.wav"), "--video", dir.file("v.mp4"), "--shots", dir.file("s"), "--every", "1"},
                             [] {
                                 const rlimit noCore{0, 0};
                                 ::setrlimit(RLIMIT_CORE, &noCore);  // SIGQUIT would dump one
