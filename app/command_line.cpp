@@ -16,8 +16,10 @@ constexpr const char* kDescription =
 constexpr const char* kFooter =
     "Keys: arrows steer; Z or Enter boosts and starts a new game; Escape opens\n"
     "the scope view and, from there, quits; M mutes; F11 or Alt+Enter toggles\n"
-    "fullscreen; Ctrl+1, Ctrl+2, Ctrl+4 zoom the window. A game controller's\n"
-    "d-pad and left stick steer, A and B boost, Start acts as Escape.\n"
+    "fullscreen; Ctrl+1, Ctrl+2, Ctrl+4 zoom the window; F12 saves a\n"
+    "screenshot (PNG); F9 starts and stops a clip with its sound (MP4, at most\n"
+    "10 minutes). A game controller's d-pad and left stick steer, A and B\n"
+    "boost, Start acts as Escape.\n"
     "\n"
     "Songs: a song's number is the main generator's state at the start of its\n"
     "game. 'vonkel --seed N' plays song N first, and\n"
@@ -62,7 +64,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     app.add_option("--seed", seed, "seed of the main random generator (0..4294967295): plays song N first")
         ->type_name("N");
     app.add_flag("--verbose", options.verbose,
-                 "print one line per new game: the song's number and the vonkel-lab command that exports it");
+                 "print one line per new game: the song's number and the vonkel-lab command that exports it; "
+                 "and each saved screenshot or clip");
+    app.add_option("--capture-dir", options.captureDir,
+                   "where F12 screenshots and F9 clips go (default: the pictures folder's vonkel/)")
+        ->type_name("DIR");
 
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());

@@ -14,6 +14,7 @@ struct GameOptions {
     bool mute = false;            // start with the output silenced
     std::optional<uint32_t> seed; // the main generator's seed; else the calendar time
     bool verbose = false;         // one line per new game on stdout
+    std::string captureDir;       // screenshots and clips; empty: the pictures folder's vonkel/
 };
 
 struct CommandLine {

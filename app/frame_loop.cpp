@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/capture.h"
 #include "app/command_line.h"
 #include "app/frame_pacing.h"
 #include "core/keys.h"
@@ -34,7 +35,7 @@ KeyState readKeys(Keyboard* keyboard, Gamepads* gamepads) {
 
 }  // namespace
 
-void runFrameLoop(World& world, Keyboard* keyboard, Gamepads* gamepads, bool verbose) {
+void runFrameLoop(World& world, Keyboard* keyboard, Gamepads* gamepads, Capture& capture, bool verbose) {
     uint32_t gamesReported = 0;
     for (;;) {
         const uint32_t frameStart = millisecondClock();
@@ -52,6 +53,10 @@ void runFrameLoop(World& world, Keyboard* keyboard, Gamepads* gamepads, bool ver
         doubleFramebuffer(world, world.OutputBuffer.data());
         // A frame that cannot be shown is lost; the next one tries again.
         presentFrame(world.OutputBuffer.data());
+        if (events.screenshot) capture.screenshot(world);
+        if (events.toggleClip) capture.toggleClip(world, frameStart);
+        capture.pictureShown(world, frameStart, request.minFrameMs);
+        setWindowTitle(capture.title(frameStart));
 
         waitForFrameEnd(frameStart, static_cast<uint32_t>(request.minFrameMs), millisecondClock, sleepMilliseconds,
                         yieldTimeSlice);

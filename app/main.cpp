@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/capture.h"
 #include "app/command_line.h"
 #include "app/frame_loop.h"
 #include "core/world.h"
@@ -64,7 +65,10 @@ int main(int argc, char** argv) {
     Gamepads* gamepads = new (std::nothrow) Gamepads;
     startGame(world, seed);
 
-    runFrameLoop(world, keyboard, gamepads, options.verbose);
+    Capture capture({options.captureDir, options.verbose});
+    runFrameLoop(world, keyboard, gamepads, capture, options.verbose);
+    // A clip in progress is finished, while its sound still runs.
+    capture.finish();
 
     delete gamepads;
     delete keyboard;

@@ -22,7 +22,26 @@ constexpr double kSuggestedLatencySeconds = 0.075;
 
 PaStream* stream = nullptr;
 bool libraryStarted = false;
-Relaxed<bool> muted{false};  // set on the main thread, read by the callback
+Relaxed<bool> muted{false};      // set on the main thread, read by the callback
+Relaxed<bool> capturing{false};  // likewise
+SoundCaptureRing captureRing;    // the callback writes, the capture thread reads
+uint64_t blocksRendered = 0;     // the callback's own
+
+// Copies the rendered samples into the capture ring, block by block.
+void captureSamples(const float* samples, unsigned long frames, uint32_t clockMs) {
+    for (unsigned long at = 0; at < frames; at += kBlockFrames) {
+        const auto count = static_cast<int32_t>(std::min<unsigned long>(kBlockFrames, frames - at));
+        const uint64_t sequence = blocksRendered++;
+        if (!capturing) continue;
+        CapturedSound* slot = captureRing.beginPush();
+        if (slot == nullptr) continue;  // the capture thread is behind: this block is lost to the clip
+        slot->sequence = sequence;
+        slot->clockMs = clockMs;
+        slot->frames = count;
+        std::copy(samples + at, samples + at + count, slot->samples);
+        captureRing.endPush();
+    }
+}
 
 // Runs on the audio library's thread. It renders straight into the output
 // buffer and never blocks, allocates or does I/O.
@@ -30,7 +49,9 @@ int audioCallback(const void* /*input*/, void* output, unsigned long frameCount,
                   const PaStreamCallbackTimeInfo* /*timeInfo*/, PaStreamCallbackFlags /*statusFlags*/,
                   void* userData) {
     auto* samples = static_cast<float*>(output);
-    renderAudioBlock(*static_cast<World*>(userData), samples, static_cast<int>(frameCount), millisecondClock());
+    const uint32_t clockMs = millisecondClock();
+    renderAudioBlock(*static_cast<World*>(userData), samples, static_cast<int>(frameCount), clockMs);
+    captureSamples(samples, frameCount, clockMs);
     // Muting silences only what leaves: the song, its clock and the scope
     // ring go on exactly as they would be heard.
     if (muted) std::fill(samples, samples + frameCount * kChannels, 0.0f);
@@ -58,6 +79,10 @@ void silenceJack() {
 }  // namespace
 
 void setAudioMuted(bool silent) { muted = silent; }
+
+void setSoundCapture(bool on) { capturing = on; }
+
+SoundCaptureRing& capturedSound() { return captureRing; }
 
 bool audioMuted() { return muted; }
 

@@ -52,6 +52,13 @@ void zoomWindow(int factor) {
     SDL_SetWindowPosition(window, r.x, r.y);
 }
 
+void setWindowTitle(const std::string& title) {
+    static std::string shown;
+    if (presenter.window == nullptr || title == shown) return;
+    shown = title;
+    SDL_SetWindowTitle(presenter.window, title.c_str());
+}
+
 void toggleFullscreen() {
     // SDL keeps the windowed size and place and gives them back on leaving.
     if (presenter.window != nullptr) {

@@ -55,6 +55,9 @@ void zoomWindow(int factor);
 // Fullscreen on the window's display, and back.
 void toggleFullscreen();
 
+// The window's title (set only when it changes).
+void setWindowTitle(const std::string& title);
+
 // Releases the window and everything with it and lets the screen saver run
 // again. Safe to call when nothing is open.
 void closePresenter();

@@ -20,6 +20,12 @@ void handleShortcut(WindowShortcut shortcut, bool repeated, WindowEvents& events
         case WindowShortcut::ToggleMute:
             if (!repeated) events.toggleMute = !events.toggleMute;
             break;
+        case WindowShortcut::Screenshot:
+            if (!repeated) events.screenshot = true;
+            break;
+        case WindowShortcut::ToggleClip:
+            if (!repeated) events.toggleClip = !events.toggleClip;
+            break;
         case WindowShortcut::None:
             break;
     }

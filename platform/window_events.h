@@ -7,6 +7,8 @@ namespace vonkel {
 struct WindowEvents {
     bool quit = false;        // a close request: the window's close button, SIGINT or SIGTERM
     bool toggleMute = false;  // M was pressed an odd number of times
+    bool screenshot = false;  // F12
+    bool toggleClip = false;  // F9, an odd number of times
 };
 
 // Takes every pending event. The window's shortcuts (platform/

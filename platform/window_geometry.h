@@ -11,11 +11,12 @@
 
 namespace vonkel {
 
-enum class WindowShortcut { None, Zoom1, Zoom2, Zoom4, ToggleFullscreen, ToggleMute };
+enum class WindowShortcut { None, Zoom1, Zoom2, Zoom4, ToggleFullscreen, ToggleMute, Screenshot, ToggleClip };
 
 // Ctrl+1/2/4 (main keyboard or keypad) zoom; F11 and Alt+Enter toggle
-// fullscreen; M toggles the sound. Ctrl, Alt and the logo key each make
-// another key of a press that is not one of these. Shift changes nothing.
+// fullscreen; M toggles the sound; F12 takes a screenshot; F9 starts and
+// stops a clip. Ctrl, Alt and the logo key each make another key of a press
+// that is not one of these. Shift changes nothing.
 WindowShortcut shortcutForKey(SDL_Scancode key, uint16_t modifiers);
 
 // The zoom factor of a key press: 1, 2 or 4 for Ctrl with 1, 2 or 4, else 0.

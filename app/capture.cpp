@@ -1,0 +1,342 @@
+#include "app/capture.h"
+
+#include <sys/stat.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "app/capture_names.h"
+#include "core/world.h"
+#include "output/output_file.h"
+#include "output/png_writer.h"
+#include "output/video_file.h"
+#include "platform/audio_stream.h"
+#include "platform/spsc_ring.h"
+
+namespace vonkel {
+namespace {
+
+struct Picture {
+    uint32_t atMs;  // the frame's start on the millisecond clock
+    int32_t durationMs;
+    std::array<uint32_t, kOutputWidth * kOutputHeight> pixels;
+};
+
+enum class Order { Screenshot, StartClip, StopClip };
+struct Command {
+    Order order;
+    uint32_t atMs;
+    uint32_t song;
+    std::tm local;  // when it was asked for, for the file's name
+};
+
+struct Report {
+    enum Kind { Saved, Failed, ClipFailed } kind;
+    char text[600];  // the saved file's path, or what went wrong
+};
+
+int32_t msBetween(uint32_t from, uint32_t to) { return static_cast<int32_t>(to - from); }
+
+std::tm localNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+}  // namespace
+
+// The capture thread: takes orders, pictures and sound through lock-free
+// rings, writes the files, and reports back the same way.
+struct Capture::Worker {
+    std::string folder;
+    SpscRing<Command, 8> orders;
+    SpscRing<Picture, 2> shots;
+    SpscRing<Picture, 8> frames;
+    SpscRing<Report, 16> reports;
+    std::atomic<bool> quitting{false};
+
+    // The clip being written (this thread's own).
+    output::VideoWriter clip;
+    bool clipOpen = false;
+    uint32_t clipStartMs = 0;
+    std::string clipPath;
+    bool heardFirstBlock = false;
+    uint64_t nextBlock = 0;
+    int64_t lostSamples = 0;
+    std::vector<float> silence = std::vector<float>(kBlockFrames, 0.0f);
+    std::thread thread;  // last: it starts once everything above is made
+
+    explicit Worker(std::string where) : folder(std::move(where)) { thread = std::thread([this] { run(); }); }
+    // Writes what it was given, then ends.
+    void join() {
+        quitting = true;
+        if (thread.joinable()) thread.join();
+    }
+    ~Worker() { join(); }
+
+    void report(Report::Kind kind, const std::string& text) {
+        Report* r = reports.beginPush();
+        if (r == nullptr) return;  // the main thread reads them every frame; never this many
+        r->kind = kind;
+        std::snprintf(r->text, sizeof r->text, "%s", text.c_str());
+        reports.endPush();
+    }
+
+    // A free name in the capture folder, made if missing; empty and reported
+    // when there is none.
+    std::string freePath(const Command& c, const char* extension) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        if (ec) {
+            report(Report::Failed, "cannot make the capture folder " + output::quotedPath(folder) + ": " + ec.message());
+            return {};
+        }
+        for (int attempt = 1; attempt < 1000; ++attempt) {
+            const std::string path = folder + "/" + captureName(c.local, c.song, extension, attempt);
+            struct stat status {};
+            if (::lstat(path.c_str(), &status) != 0) return path;
+        }
+        report(Report::Failed, "no free name in " + output::quotedPath(folder));
+        return {};
+    }
+
+    std::string writeScreenshot(const Picture& picture, const std::string& path) {
+        output::OutputFile file;
+        if (std::string error = file.open(path, {.keepExisting = true}); !error.empty()) return error;
+        if (std::string error = output::writePng(file, picture.pixels, kOutputWidth, kOutputHeight); !error.empty()) {
+            return error;
+        }
+        return file.publish();
+    }
+
+    void screenshot(const Command& c) {
+        const Picture* picture = shots.beginPop();
+        if (picture == nullptr) return;
+        const std::string path = freePath(c, "png");
+        const std::string error = path.empty() ? std::string() : writeScreenshot(*picture, path);
+        shots.endPop();
+        if (!path.empty()) report(error.empty() ? Report::Saved : Report::Failed, error.empty() ? path : error);
+    }
+
+    void startClip(const Command& c) {
+        clipPath = freePath(c, "mp4");
+        if (clipPath.empty()) return report(Report::ClipFailed, "");
+        // One encoder thread: the other core stays the game's.
+        const std::string error =
+            clip.open(clipPath, {.format = output::VideoFormat::Mp4, .keepExisting = true, .encoderThreads = 1});
+        if (!error.empty()) return failClip(error);
+        clipOpen = true;
+        clipStartMs = c.atMs;
+        heardFirstBlock = false;
+        lostSamples = 0;
+    }
+
+    void failClip(const std::string& error) {
+        clip.discard();
+        clipOpen = false;
+        report(Report::ClipFailed, error);
+    }
+
+    // Pictures and sound waiting in the rings, into the clip (or dropped when
+    // no clip is open).
+    void takeClipInput() {
+        while (const Picture* p = frames.beginPop()) {
+            std::string error;
+            if (clipOpen && msBetween(clipStartMs, p->atMs) >= 0) {
+                error = clip.addPicture(p->pixels.data(), msBetween(clipStartMs, p->atMs), p->durationMs);
+            }
+            frames.endPop();
+            if (!error.empty()) failClip(error);
+        }
+        SoundCaptureRing& sound = capturedSound();
+        while (const CapturedSound* block = sound.beginPop()) {
+            std::string error;
+            if (clipOpen) error = takeSound(*block);
+            sound.endPop();
+            if (!error.empty()) failClip(error);
+        }
+    }
+
+    std::string addSilence(int64_t samples) {
+        for (; samples > 0; samples -= kBlockFrames) {
+            const auto count = static_cast<size_t>(std::min<int64_t>(samples, kBlockFrames));
+            if (std::string error = clip.addSound(std::span<const float>(silence).first(count)); !error.empty()) {
+                return error;
+            }
+        }
+        return {};
+    }
+
+    // The clip's sound starts at its first picture: a block rendered later
+    // is put in place by silence before it; blocks the ring had no room for
+    // (the encoder fell behind) are silence too.
+    std::string takeSound(const CapturedSound& block) {
+        const int32_t sinceStart = msBetween(clipStartMs, block.clockMs);
+        if (sinceStart < 0) return {};  // rendered before the clip began
+        if (!heardFirstBlock) {
+            heardFirstBlock = true;
+            nextBlock = block.sequence;
+            if (std::string error = addSilence(int64_t{sinceStart} * kSampleRate / 1000); !error.empty()) return error;
+        }
+        if (block.sequence > nextBlock) {
+            const int64_t lost = static_cast<int64_t>(block.sequence - nextBlock) * kBlockFrames;
+            lostSamples += lost;
+            if (std::string error = addSilence(lost); !error.empty()) return error;
+        }
+        nextBlock = block.sequence + 1;
+        return clip.addSound(std::span<const float>(block.samples, static_cast<size_t>(block.frames)));
+    }
+
+    void stopClip() {
+        takeClipInput();
+        if (!clipOpen) return;
+        clipOpen = false;
+        std::string error = clip.finish();
+        if (error.empty()) error = clip.publish();
+        if (!error.empty()) {
+            clip.discard();
+            report(Report::Failed, error);
+            return;
+        }
+        if (lostSamples > 0) {
+            report(Report::Failed, "the clip " + output::quotedPath(clipPath) + " lost " +
+                                       std::to_string(lostSamples * 1000 / kSampleRate) +
+                                       " ms of sound, recorded as silence (the encoder fell behind)");
+        }
+        report(Report::Saved, clipPath);
+    }
+
+    void run() {
+        for (;;) {
+            bool busy = false;
+            if (const Command* c = orders.beginPop()) {
+                const Command order = *c;
+                orders.endPop();
+                busy = true;
+                if (order.order == Order::Screenshot) screenshot(order);
+                if (order.order == Order::StartClip) startClip(order);
+                if (order.order == Order::StopClip) stopClip();
+            }
+            takeClipInput();
+            if (!busy) {
+                if (quitting) return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(4));
+            }
+        }
+    }
+};
+
+Capture::Capture(Settings settings) : settings_(std::move(settings)) {}
+
+Capture::~Capture() { finish(); }
+
+Capture::Worker& Capture::worker() {
+    if (!worker_) worker_ = std::make_unique<Worker>(captureFolder(settings_.folder));
+    return *worker_;
+}
+
+bool Capture::recording() const { return recording_; }
+
+void Capture::screenshot(const World& world) {
+    Worker& w = worker();
+    Picture* slot = w.shots.beginPush();
+    Command* order = w.orders.beginPush();
+    if (slot == nullptr || order == nullptr) return;  // two already waiting: this one is skipped
+    slot->pixels = world.OutputBuffer;
+    w.shots.endPush();
+    *order = {Order::Screenshot, 0, world.songNumber, localNow()};
+    w.orders.endPush();
+}
+
+void Capture::toggleClip(const World& world, uint32_t nowMs) {
+    if (recording_) return stopClip(nowMs);
+    Worker& w = worker();
+    Command* order = w.orders.beginPush();
+    if (order == nullptr) return;
+    *order = {Order::StartClip, nowMs, world.songNumber, localNow()};
+    setSoundCapture(true);
+    w.orders.endPush();
+    recording_ = true;
+    clipStartMs_ = nowMs;
+    droppedPictures_ = 0;
+}
+
+void Capture::stopClip(uint32_t nowMs) {
+    Command* order = worker().orders.beginPush();
+    if (order == nullptr) return;  // tried again next frame
+    setSoundCapture(false);
+    *order = {Order::StopClip, nowMs, 0, {}};
+    worker_->orders.endPush();
+    recording_ = false;
+    if (settings_.verbose && droppedPictures_ > 0) {
+        std::printf("clip: %lld pictures dropped (the encoder was behind)\n", static_cast<long long>(droppedPictures_));
+        std::fflush(stdout);
+    }
+}
+
+void Capture::pictureShown(const World& world, uint32_t frameStartMs, int frameMs) {
+    if (!recording_) return;
+    if (static_cast<uint32_t>(frameStartMs - clipStartMs_) >= kLongestClipMs) return stopClip(frameStartMs);
+    Picture* slot = worker_->frames.beginPush();
+    if (slot == nullptr) {
+        ++droppedPictures_;
+        return;
+    }
+    slot->atMs = frameStartMs;
+    slot->durationMs = frameMs;
+    slot->pixels = world.OutputBuffer;
+    worker_->frames.endPush();
+}
+
+std::string Capture::title(uint32_t nowMs) {
+    if (worker_) takeReports(nowMs);
+    if (recording_) {
+        const uint32_t seconds = (nowMs - clipStartMs_) / 1000;
+        char text[64];
+        std::snprintf(text, sizeof text, "vonkel - recording %u:%02u", seconds / 60, seconds % 60);
+        return text;
+    }
+    if (!notice_.empty() && nowMs - noticeMs_ < 2000) return "vonkel - " + notice_;
+    return "vonkel";
+}
+
+void Capture::takeReports(uint32_t nowMs) {
+    while (const Report* r = worker_->reports.beginPop()) {
+        const Report report = *r;
+        worker_->reports.endPop();
+        if (report.kind == Report::ClipFailed && recording_) {
+            // The clip cannot go on; its file is already gone.
+            setSoundCapture(false);
+            recording_ = false;
+        }
+        if (report.kind == Report::Saved) {
+            if (settings_.verbose) {
+                std::printf("saved %s\n", report.text);
+                std::fflush(stdout);
+            }
+            notice_ = "saved " + std::filesystem::path(report.text).filename().string();
+        } else if (report.text[0] != '\0') {
+            std::fprintf(stderr, "vonkel: %s\n", report.text);
+            notice_ = "capture failed (see the terminal)";
+        }
+        noticeMs_ = nowMs;
+    }
+}
+
+void Capture::finish() {
+    if (!worker_) return;
+    if (recording_) stopClip(0);
+    worker_->join();  // the thread writes what it has, then ends
+    takeReports(0);
+    worker_.reset();
+}
+
+}  // namespace vonkel

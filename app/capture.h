@@ -1,0 +1,65 @@
+#pragma once
+// Screenshots (F12) and clips (F9) of the desktop game. The frame loop
+// calls in on the main thread and never waits: a capture thread of its own
+// writes the files. A screenshot is the picture as shown (640 x 480, PNG);
+// a clip is the pictures at the game's own frame times and the sound as the
+// audio callback rendered it (after the master gain, before the player's
+// mute), as MP4. Files go to the capture folder, named by the date, the time
+// and the song, never over an existing file, and appear only when complete.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vonkel {
+
+struct World;
+
+class Capture {
+public:
+    struct Settings {
+        std::string folder;    // --capture-dir, or empty for the pictures folder's vonkel/
+        bool verbose = false;  // print each saved file's path and a clip's dropped pictures
+    };
+    static constexpr uint32_t kLongestClipMs = 10 * 60 * 1000;
+
+    explicit Capture(Settings settings);
+    // Finishes a clip that is recording and waits for every file.
+    ~Capture();
+    Capture(const Capture&) = delete;
+    Capture& operator=(const Capture&) = delete;
+
+    // F12: world.OutputBuffer, as shown, to a PNG file.
+    void screenshot(const World& world);
+    // F9: starts a clip at `nowMs` (the millisecond clock), or stops and
+    // saves the one that is recording.
+    void toggleClip(const World& world, uint32_t nowMs);
+    // After each shown frame: the picture goes to the clip that is recording
+    // (or is dropped and counted when the capture thread is behind); a clip
+    // stops by itself after kLongestClipMs.
+    void pictureShown(const World& world, uint32_t frameStartMs, int frameMs);
+    // The window's title for now: "vonkel", "vonkel - recording 0:12", or for
+    // two seconds after a save "vonkel - saved NAME" (or what went wrong).
+    // Also prints what the capture thread has to say.
+    std::string title(uint32_t nowMs);
+    // Stops a clip that is recording and waits until every file is written.
+    void finish();
+
+    bool recording() const;
+
+private:
+    struct Worker;
+    void stopClip(uint32_t nowMs);
+    void takeReports(uint32_t nowMs);
+    Worker& worker();
+
+    Settings settings_;
+    std::unique_ptr<Worker> worker_;  // made at the first capture
+    bool recording_ = false;
+    uint32_t clipStartMs_ = 0;
+    uint32_t songAtStart_ = 0;
+    int64_t droppedPictures_ = 0;
+    std::string notice_;  // the last save or failure, for the title
+    uint32_t noticeMs_ = 0;
+};
+
+}  // namespace vonkel
