@@ -70,6 +70,7 @@ struct Capture::Worker {
     std::string clipPath;
     bool heardFirstBlock = false;
     uint64_t nextBlock = 0;
+    int64_t soundWritten = 0;  // samples in the clip so far
     int64_t lostSamples = 0;
     std::vector<float> silence = std::vector<float>(kBlockFrames, 0.0f);
     std::thread thread;  // last: it starts once everything above is made
@@ -136,6 +137,7 @@ struct Capture::Worker {
         clipOpen = true;
         clipStartMs = c.atMs;
         heardFirstBlock = false;
+        soundWritten = 0;
         lostSamples = 0;
     }
 
@@ -145,27 +147,32 @@ struct Capture::Worker {
         report(Report::ClipFailed, error);
     }
 
-    // Pictures and sound waiting in the rings, into the clip (or dropped when
-    // no clip is open).
+    // Pictures and sound waiting in the rings, into the open clip. Without
+    // one they wait: the clip about to open takes them (what came before it,
+    // from an earlier clip, it skips by its time).
     void takeClipInput() {
-        while (const Picture* p = frames.beginPop()) {
+        while (clipOpen) {
+            const Picture* p = frames.beginPop();
+            if (p == nullptr) break;
             std::string error;
-            if (clipOpen && msBetween(clipStartMs, p->atMs) >= 0) {
+            if (msBetween(clipStartMs, p->atMs) >= 0) {
                 error = clip.addPicture(p->pixels.data(), msBetween(clipStartMs, p->atMs), p->durationMs);
             }
             frames.endPop();
             if (!error.empty()) failClip(error);
         }
         SoundCaptureRing& sound = capturedSound();
-        while (const CapturedSound* block = sound.beginPop()) {
-            std::string error;
-            if (clipOpen) error = takeSound(*block);
+        while (clipOpen) {
+            const CapturedSound* block = sound.beginPop();
+            if (block == nullptr) break;
+            const std::string error = takeSound(*block);
             sound.endPop();
             if (!error.empty()) failClip(error);
         }
     }
 
     std::string addSilence(int64_t samples) {
+        soundWritten += std::max<int64_t>(samples, 0);
         for (; samples > 0; samples -= kBlockFrames) {
             const auto count = static_cast<size_t>(std::min<int64_t>(samples, kBlockFrames));
             if (std::string error = clip.addSound(std::span<const float>(silence).first(count)); !error.empty()) {
@@ -175,23 +182,31 @@ struct Capture::Worker {
         return {};
     }
 
-    // The clip's sound starts at its first picture: a block rendered later
-    // is put in place by silence before it; blocks the ring had no room for
-    // (the encoder fell behind) are silence too.
+    // The clip's sound keeps time with its pictures: it starts at the first
+    // picture, a block rendered later is put in place by silence before it,
+    // and so is a block that comes more than 100 ms late (the sound stopped
+    // for a while: a dropout the speakers played as silence too). Blocks the
+    // ring had no room for (this thread fell behind) are silence as well.
     std::string takeSound(const CapturedSound& block) {
+        constexpr int64_t kLateSamples = kSampleRate / 10;
         const int32_t sinceStart = msBetween(clipStartMs, block.clockMs);
         if (sinceStart < 0) return {};  // rendered before the clip began
+        const int64_t due = int64_t{sinceStart} * kSampleRate / 1000;
         if (!heardFirstBlock) {
             heardFirstBlock = true;
             nextBlock = block.sequence;
-            if (std::string error = addSilence(int64_t{sinceStart} * kSampleRate / 1000); !error.empty()) return error;
+            if (std::string error = addSilence(due); !error.empty()) return error;
         }
         if (block.sequence > nextBlock) {
             const int64_t lost = static_cast<int64_t>(block.sequence - nextBlock) * kBlockFrames;
             lostSamples += lost;
             if (std::string error = addSilence(lost); !error.empty()) return error;
         }
+        if (due - soundWritten > kLateSamples) {
+            if (std::string error = addSilence(due - soundWritten); !error.empty()) return error;
+        }
         nextBlock = block.sequence + 1;
+        soundWritten += block.frames;
         return clip.addSound(std::span<const float>(block.samples, static_cast<size_t>(block.frames)));
     }
 

@@ -13,6 +13,11 @@
 //          from the start of the recording), its length in samples, and
 //          whether the sound before it stopped in full swing ("cut") or had
 //          faded out
+//        audio_probe match CLIP RECORDING
+//          prints "lag_s X", "correlation Y" and "halves_apart_ms Z": where
+//          CLIP (the sound of a clip) fits RECORDING best (s into it), how
+//          well (the normalised correlation of the samples there), and how
+//          far apart its first and second halves fit
 //        audio_probe beat FILE FROM TO
 //          prints "beat_ms X", "clarity Y" and "gaps N": the period of the
 //          strongest regular pulse between 290 and 750 ms in that stretch,
@@ -81,12 +86,82 @@ bool parseSeconds(const char* text, double& value) {
     return end != text && *end == '\0' && value >= 0.0;
 }
 
+// The normalised correlation of a with b from `offset` on (samples).
+double correlation(const float* a, size_t n, const std::vector<float>& b, long offset) {
+    double ab = 0.0, aa = 0.0, bb = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+        const long j = offset + static_cast<long>(i);
+        if (j < 0 || j >= static_cast<long>(b.size())) continue;
+        ab += double(a[i]) * b[static_cast<size_t>(j)];
+        aa += double(a[i]) * a[i];
+        bb += double(b[static_cast<size_t>(j)]) * b[static_cast<size_t>(j)];
+    }
+    return aa > 0.0 && bb > 0.0 ? ab / std::sqrt(aa * bb) : 0.0;
+}
+
+// Where a stretch of n samples fits b best, wholly inside it: first by its
+// loudness every hop, then sample by sample around that.
+std::pair<long, double> bestFit(const float* a, size_t n, const std::vector<float>& b) {
+    const auto envelope = [](const float* x, size_t count) {
+        std::vector<float> e;
+        for (size_t at = 0; at + kHop <= count; at += kHop) {
+            double sum = 0.0;
+            for (size_t k = at; k < at + kHop; ++k) sum += std::fabs(x[k]);
+            e.push_back(static_cast<float>(sum / kHop));
+        }
+        return e;
+    };
+    const std::vector<float> ea = envelope(a, n), eb = envelope(b.data(), b.size());
+    long coarse = 0;
+    double best = -2.0;
+    for (long o = 0; o + static_cast<long>(ea.size()) <= static_cast<long>(eb.size()); ++o) {
+        const double c = correlation(ea.data(), ea.size(), eb, o);
+        if (c > best) {
+            best = c;
+            coarse = o;
+        }
+    }
+    long offset = coarse * static_cast<long>(kHop);
+    best = -2.0;
+    const long around = offset;
+    const long last = static_cast<long>(b.size()) - static_cast<long>(n);
+    for (long o = std::max(0L, around - 2 * static_cast<long>(kHop)); o <= std::min(last, around + 2 * static_cast<long>(kHop)); ++o) {
+        const double c = correlation(a, n, b, o);
+        if (c > best) {
+            best = c;
+            offset = o;
+        }
+    }
+    return {offset, best};
+}
+
+// The clip's sound against a recording of what was heard: where it fits
+// best and how well, and whether its first and second halves fit at the
+// same place (no drift, no stretch lost or doubled).
+int match(const char* clipPath, const char* recordingPath) {
+    std::vector<float> clip, recording;
+    if (!readSamples(clipPath, clip) || !readSamples(recordingPath, recording)) return 2;
+    if (clip.size() < 4 * kRate / 10 || clip.size() > recording.size()) {
+        std::fprintf(stderr, "audio_probe: the clip's sound is too short, or longer than the recording\n");
+        return 2;
+    }
+    const auto [whole, fit] = bestFit(clip.data(), clip.size(), recording);
+    const size_t half = clip.size() / 2;
+    const long first = bestFit(clip.data(), half, recording).first;
+    const long second = bestFit(clip.data() + half, clip.size() - half, recording).first - static_cast<long>(half);
+    std::printf("lag_s %.4f\ncorrelation %.4f\nhalves_apart_ms %.1f\n", whole / kRate, fit,
+                std::fabs(static_cast<double>(second - first)) * 1000.0 / kRate);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "match") == 0) return match(argv[2], argv[3]);
     if (argc != 5 || (std::strcmp(argv[1], "stats") != 0 && std::strcmp(argv[1], "beat") != 0 &&
                       std::strcmp(argv[1], "silences") != 0)) {
-        std::fprintf(stderr, "usage: audio_probe stats|silences|beat FILE FROM-SECONDS TO-SECONDS\n");
+        std::fprintf(stderr, "usage: audio_probe stats|silences|beat FILE FROM-SECONDS TO-SECONDS\n"
+                             "       audio_probe match CLIP RECORDING\n");
         return 2;
     }
     double from = 0.0, to = 0.0;
