@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <climits>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include "output/png_writer.h"
 #include "output/video_file.h"
 #include "platform/audio_stream.h"
+#include "platform/clock.h"
 #include "platform/spsc_ring.h"
 
 namespace vonkel {
@@ -67,6 +69,7 @@ struct Capture::Worker {
     output::VideoWriter clip;
     bool clipOpen = false;
     uint32_t clipStartMs = 0;
+    int32_t clipEndMs = INT32_MAX;  // from the start: set when the stop is ordered
     std::string clipPath;
     bool heardFirstBlock = false;
     uint64_t nextBlock = 0;
@@ -136,6 +139,7 @@ struct Capture::Worker {
         if (!error.empty()) return failClip(error);
         clipOpen = true;
         clipStartMs = c.atMs;
+        clipEndMs = INT32_MAX;
         heardFirstBlock = false;
         soundWritten = 0;
         lostSamples = 0;
@@ -155,7 +159,8 @@ struct Capture::Worker {
             const Picture* p = frames.beginPop();
             if (p == nullptr) break;
             std::string error;
-            if (msBetween(clipStartMs, p->atMs) >= 0) {
+            const int32_t at = msBetween(clipStartMs, p->atMs);
+            if (at >= 0 && at < clipEndMs) {
                 error = clip.addPicture(p->pixels.data(), msBetween(clipStartMs, p->atMs), p->durationMs);
             }
             frames.endPop();
@@ -190,7 +195,7 @@ struct Capture::Worker {
     std::string takeSound(const CapturedSound& block) {
         constexpr int64_t kLateSamples = kSampleRate / 10;
         const int32_t sinceStart = msBetween(clipStartMs, block.clockMs);
-        if (sinceStart < 0) return {};  // rendered before the clip began
+        if (sinceStart < 0 || sinceStart >= clipEndMs) return {};  // rendered before the clip or after it
         const int64_t due = int64_t{sinceStart} * kSampleRate / 1000;
         if (!heardFirstBlock) {
             heardFirstBlock = true;
@@ -210,7 +215,8 @@ struct Capture::Worker {
         return clip.addSound(std::span<const float>(block.samples, static_cast<size_t>(block.frames)));
     }
 
-    void stopClip() {
+    void stopClip(uint32_t atMs) {
+        clipEndMs = msBetween(clipStartMs, atMs);
         takeClipInput();
         if (!clipOpen) return;
         clipOpen = false;
@@ -238,7 +244,7 @@ struct Capture::Worker {
                 busy = true;
                 if (order.order == Order::Screenshot) screenshot(order);
                 if (order.order == Order::StartClip) startClip(order);
-                if (order.order == Order::StopClip) stopClip();
+                if (order.order == Order::StopClip) stopClip(order.atMs);
             }
             takeClipInput();
             if (!busy) {
@@ -348,7 +354,7 @@ void Capture::takeReports(uint32_t nowMs) {
 
 void Capture::finish() {
     if (!worker_) return;
-    if (recording_) stopClip(0);
+    if (recording_) stopClip(millisecondClock());
     worker_->join();  // the thread writes what it has, then ends
     takeReports(0);
     worker_.reset();
