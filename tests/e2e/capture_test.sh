@@ -55,9 +55,7 @@ sound_for() {
 
 # --- a screenshot ------------------------------------------------------------------
 start_game capture --seed 7 --capture-dir "$captures"
-# The clip's sound must lie wholly inside the recording: the stream first
-# has to play a while (a fresh stream on the null sink takes a moment).
-retry 20 sound_for 1.5 || fail "the sink recorded no sound"
+sleep 0.5
 shot before
 xdotool key F12
 shot after
@@ -72,30 +70,58 @@ echo "screenshot: $differing of 307200 pixels differ from the nearer window scre
 [ "${differing%%.*}" -le 15000 ] || fail "the screenshot differs from the window in $differing pixels"
 
 # --- a clip of about 3 s -------------------------------------------------------------
-xdotool key F9
-sleep 1
-case "$(title)" in "vonkel - recording 0:0"*) ;; *) fail "while recording the title is '$(title)'" ;; esac
-sleep 2
-xdotool key F9
-retry 30 saved 7 mp4 1 || fail "F9 saved no MP4: $(cat "$work/capture.out" "$work/capture.err")"
-mp4=$(ls "$captures"/*.mp4)
-case "$(title)" in "vonkel - saved $(basename "$mp4")") ;; *) fail "after the clip the title is '$(title)'" ;; esac
+# In the scope view the music plays on at full strength (a game over would
+# fade it out). The clip's sound must lie wholly inside the recording, and
+# the stream play steadily: a fresh stream on the null sink stalls for a
+# second or more after its first blocks, while the sink plays what it holds.
+xdotool keydown Escape  # held for some frames: the game reads its keys once a frame
+sleep 0.2
+xdotool keyup Escape
+sleep 3
+retry 20 sound_for 1.5 || fail "the sink recorded no sound"
+# record_clip N: F9, about 3 s, F9; the clip is the Nth MP4 saved. Sets mp4.
+record_clip() {
+    xdotool key F9
+    sleep 1
+    case "$(title)" in "vonkel - recording 0:0"*) ;; *) fail "while recording the title is '$(title)'" ;; esac
+    sleep 2
+    xdotool key F9
+    retry 30 saved 7 mp4 "$1" || fail "F9 saved no MP4: $(cat "$work/capture.out" "$work/capture.err")"
+    mp4=$(ls -t "$captures"/*.mp4 | head -n 1)
+    case "$(title)" in "vonkel - saved $(basename "$mp4")") ;; *) fail "after the clip the title is '$(title)'" ;; esac
+}
+# matches_sink: the clip's sound is what the sink heard: it fits the
+# recording closely, and its two halves at the same place (within 50 ms).
+matches_sink() {
+    ffmpeg -v error -y -i "$mp4" -map 0:a -ac 1 -ar 44100 -f f32le "$work/clip.raw" || fail "cannot decode the clip's sound"
+    "$helpers/audio_probe" stats "$work/clip.raw" 0 2 | awk '$1 == "rms" { exit !($2 > 0.01) }' || fail "the clip is silent"
+    # The recorder writes in chunks: wait until it holds two seconds more
+    # than when the clip ended, so that the clip lies wholly inside it.
+    heard=$("$helpers/audio_probe" stats "$work/sink.raw" 0 600 | awk '$1 == "last_sound" { print $2 }')
+    retry 20 sound_for "$(echo "$heard" | awk '{ print $1 + 2 }')" || fail "the sink recorded nothing after the clip"
+    "$helpers/audio_probe" match "$work/clip.raw" "$work/sink.raw" >"$work/match.txt" || fail "audio_probe match failed"
+    echo "clip against the sink: $(tr '\n' ' ' <"$work/match.txt")"
+    awk '$1 == "correlation" { c = $2 } $1 == "halves_apart_ms" { h = $2 } END { exit !(c >= 0.9 && h <= 50) }' \
+        "$work/match.txt"
+}
+record_clip 1
 duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$mp4")
 streams=$(ffprobe -v error -show_entries stream=codec_name,width,height -of csv=p=0 "$mp4" | tr '\n' ' ')
 echo "clip: $duration s, $streams"
 echo "$duration" | awk '{ exit !($1 >= 2.5 && $1 <= 3.8) }' || fail "the clip lasts $duration s, not about 3 s"
 [ "$streams" = "h264,640,480 aac " ] || fail "the clip's streams are $streams"
-ffmpeg -v error -i "$mp4" -map 0:a -ac 1 -ar 44100 -f f32le "$work/clip.raw" || fail "cannot decode the clip's sound"
-"$helpers/audio_probe" stats "$work/clip.raw" 0 2 | grep rms
-"$helpers/audio_probe" stats "$work/clip.raw" 0 2 | awk '$1 == "rms" { exit !($2 > 0.01) }' || fail "the clip is silent"
-# The recorder writes in chunks: wait until it holds two seconds more than
-# when the clip ended, so that the clip lies wholly inside it.
-heard=$("$helpers/audio_probe" stats "$work/sink.raw" 0 600 | awk '$1 == "last_sound" { print $2 }')
-retry 20 sound_for "$(echo "$heard" | awk '{ print $1 + 2 }')" || fail "the sink recorded nothing after the clip"
-"$helpers/audio_probe" match "$work/clip.raw" "$work/sink.raw" >"$work/match.txt" || fail "audio_probe match failed"
-echo "clip against the sink: $(tr '\n' ' ' <"$work/match.txt")"
-awk '$1 == "correlation" { c = $2 } $1 == "halves_apart_ms" { h = $2 } END { exit !(c >= 0.9 && h <= 50) }' \
-    "$work/match.txt" || fail "the clip's sound is not what the sink heard: $(tr '\n' ' ' <"$work/match.txt")"
+# A dropout of the sound server (exact silence cutting the music off, which
+# a loaded machine can cause) shifts what the sink heard after it; the clip
+# holds the music without it. Then one more clip is taken.
+clips=1
+until matches_sink; do
+    "$helpers/audio_probe" silences "$work/sink.raw" 0 600 | grep -q ' cut$' ||
+        fail "the clip's sound is not what the sink heard: $(tr '\n' ' ' <"$work/match.txt")"
+    [ "$clips" -lt 3 ] || fail "three clips met dropouts of the sound server"
+    echo "capture_test: the sound server dropped sound: another clip"
+    clips=$((clips + 1))
+    record_clip "$clips"
+done
 
 # --- closed while recording: the clip is finished ----------------------------------------
 xdotool key F9
@@ -104,7 +130,7 @@ sleep 1.5
 wait "$game_pid"
 code=$?
 [ "$code" -eq 0 ] || fail "closed while recording: exit code $code"
-[ "$(ls "$captures"/*.mp4 | wc -l)" -eq 2 ] || fail "the clip that was recording at the close was not saved"
+[ "$(ls "$captures"/*.mp4 | wc -l)" -eq $((clips + 1)) ] || fail "the clip that was recording at the close was not saved"
 last=$(ls -t "$captures"/*.mp4 | head -n 1)
 ffprobe -v error -show_entries format=duration -of csv=p=0 "$last" | awk '{ exit !($1 >= 1.0) }' ||
     fail "the clip finished at the close is not whole: $last"
