@@ -4,10 +4,10 @@
 
 #include "app/command_line.h"
 #include "app/frame_pacing.h"
+#include "app/player_controls.h"
 #include "core/keys.h"
 #include "core/world.h"
 #include "game/game.h"
-#include "platform/audio_stream.h"
 #include "platform/clock.h"
 #include "platform/gamepad.h"
 #include "platform/keyboard.h"
@@ -34,7 +34,7 @@ KeyState readKeys(Keyboard* keyboard, Gamepads* gamepads) {
 
 }  // namespace
 
-void runFrameLoop(World& world, Keyboard* keyboard, Gamepads* gamepads, bool verbose) {
+void runFrameLoop(World& world, Keyboard* keyboard, Gamepads* gamepads, PlayerControls& controls, bool verbose) {
     uint32_t gamesReported = 0;
     for (;;) {
         const uint32_t frameStart = millisecondClock();
@@ -44,8 +44,9 @@ void runFrameLoop(World& world, Keyboard* keyboard, Gamepads* gamepads, bool ver
             std::fflush(stdout);
         }
         const WindowEvents events = pumpWindowEvents();
+        controls.apply(events, frameStart);
+        controls.tick(frameStart);
         if (events.quit) return;
-        if (events.toggleMute) setAudioMuted(!audioMuted());
 
         const FrameRequest request = updateFrame(world, readKeys(keyboard, gamepads));
         if (request.quit) return;

@@ -4,16 +4,17 @@ namespace vonkel {
 struct World;
 class Keyboard;
 class Gamepads;
+class PlayerControls;
 
 // Runs frames until the game or the window asks to quit. Each frame: read
 // the clock, take the window's events (its shortcuts act at once; a close
-// request ends the loop), poll the keyboard and the pads, update the game,
-// double the picture into the output image and present it at once, then
-// wait until the frame has lasted as long as the game asked. The frame in
-// which the game asks to quit is not presented. Without a keyboard every key
-// reads as up; the pads count only while the keyboard's window has the
-// focus. The mute key flips the sound output. With `verbose`, each new game
-// prints its song line on stdout.
-void runFrameLoop(World& world, Keyboard* keyboard, Gamepads* gamepads, bool verbose);
+// request ends the loop) and hand what they changed to the player's
+// controls, poll the keyboard and the pads, update the game, double the
+// picture into the output image and present it at once, then wait until
+// the frame has lasted as long as the game asked. The frame in which the
+// game asks to quit is not presented. Without a keyboard every key reads as
+// up; the pads count only while the keyboard's window has the focus. With
+// `verbose`, each new game prints its song line on stdout.
+void runFrameLoop(World& world, Keyboard* keyboard, Gamepads* gamepads, PlayerControls& controls, bool verbose);
 
 }  // namespace vonkel

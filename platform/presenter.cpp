@@ -29,9 +29,9 @@ bool isFullscreen() { return (SDL_GetWindowFlags(presenter.window) & SDL_WINDOW_
 
 }  // namespace
 
-void zoomWindow(int factor) {
+bool zoomWindow(int factor) {
     SDL_Window* window = presenter.window;
-    if (window == nullptr || isFullscreen()) return;
+    if (window == nullptr || isFullscreen()) return false;
     // A maximised window keeps its size until it is restored.
     if ((SDL_GetWindowFlags(window) & SDL_WINDOW_MAXIMIZED) != 0) SDL_RestoreWindow(window);
 
@@ -44,19 +44,29 @@ void zoomWindow(int factor) {
     }
     SDL_Rect bounds{};
     const int displayIndex = SDL_GetWindowDisplayIndex(window);
-    if (displayIndex < 0 || SDL_GetDisplayBounds(displayIndex, &bounds) != 0) return;
+    if (displayIndex < 0 || SDL_GetDisplayBounds(displayIndex, &bounds) != 0) return false;
 
     const WindowRect r = zoomedClientRect(factor, presenter.imageWidth, presenter.imageHeight, borders,
                                           {bounds.x, bounds.y, bounds.w, bounds.h});
     SDL_SetWindowSize(window, r.width, r.height);
     SDL_SetWindowPosition(window, r.x, r.y);
+    return true;
 }
 
-void toggleFullscreen() {
+bool toggleFullscreen() {
     // SDL keeps the windowed size and place and gives them back on leaving.
-    if (presenter.window != nullptr) {
-        SDL_SetWindowFullscreen(presenter.window, isFullscreen() ? Uint32{0} : Uint32{SDL_WINDOW_FULLSCREEN_DESKTOP});
+    if (presenter.window == nullptr) return false;
+    const bool wasFullscreen = isFullscreen();
+    if (SDL_SetWindowFullscreen(presenter.window, wasFullscreen ? Uint32{0} : Uint32{SDL_WINDOW_FULLSCREEN_DESKTOP}) != 0) {
+        return false;
     }
+    return isFullscreen() != wasFullscreen;
+}
+
+bool presenterFullscreen() { return presenter.window != nullptr && isFullscreen(); }
+
+void setWindowTitle(const char* title) {
+    if (presenter.window != nullptr) SDL_SetWindowTitle(presenter.window, title);
 }
 
 namespace {
@@ -95,13 +105,22 @@ bool rendersThroughSoftwareGl(SDL_Renderer* renderer) {
 // full-window copy per frame, OpenGL in a software rasteriser costs several
 // times the processor time and memory of the software renderer. A renderer
 // named in SDL_RENDER_DRIVER is taken as it is.
+//
+// A window system may give no software renderer: SDL's Wayland driver
+// has no window surface to write into. Then any renderer SDL can make for
+// the window is taken (on Wayland without graphics hardware, OpenGL ES in a
+// software rasteriser).
 SDL_Renderer* createRenderer(SDL_Window* window) {
     const bool chosenByUser = SDL_GetHint(SDL_HINT_RENDER_DRIVER) != nullptr;
-    if (!chosenByUser && !graphicsDevicePresent()) return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    if (!chosenByUser && !graphicsDevicePresent()) {
+        if (SDL_Renderer* software = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE)) return software;
+        return SDL_CreateRenderer(window, -1, 0);
+    }
     SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
     if (renderer == nullptr || chosenByUser || !rendersThroughSoftwareGl(renderer)) return renderer;
     SDL_DestroyRenderer(renderer);
-    return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    if (SDL_Renderer* software = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE)) return software;
+    return SDL_CreateRenderer(window, -1, 0);
 }
 
 }  // namespace

@@ -11,10 +11,12 @@
 
 namespace vonkel {
 
-enum class WindowShortcut { None, Zoom1, Zoom2, Zoom4, ToggleFullscreen, ToggleMute };
+enum class WindowShortcut { None, Zoom1, Zoom2, Zoom4, ToggleFullscreen, ToggleMute, VolumeDown, VolumeUp };
 
 // Ctrl+1/2/4 (main keyboard or keypad) zoom; F11 and Alt+Enter toggle
-// fullscreen; M toggles the sound. Ctrl, Alt and the logo key each make
+// fullscreen; M toggles the sound; the two keys left of Backspace (- and =
+// on a US keyboard) and the keypad's - and + turn the volume down and up.
+// Ctrl, Alt and the logo key each make
 // another key of a press that is not one of these. Shift changes nothing.
 WindowShortcut shortcutForKey(SDL_Scancode key, uint16_t modifiers);
 

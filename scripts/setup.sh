@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libsdl2-dev portaudio19-dev libasound2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsndfile1-dev libpng-dev libcli11-dev nlohmann-json3-dev
+  libsndfile1-dev libpng-dev libcli11-dev nlohmann-json3-dev libinih-dev
   xvfb xdotool x11-utils imagemagick sox libxtst-dev
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils libxdamage-dev
   openbox desktop-file-utils appstream lintian man-db debootstrap fakeroot

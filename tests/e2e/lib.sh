@@ -21,6 +21,9 @@ require_tools() {
 
 work=$(mktemp -d)
 started=()
+# The games under test keep their settings in the work folder, never in the
+# user's.
+export XDG_CONFIG_HOME="$work/config"
 e2e_cleanup() {
     local status=$? pid
     for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
@@ -127,7 +130,11 @@ restart_game() {
 # "vonkel_sink" in the game's own format (mono 32-bit float at 44100 Hz), so
 # that its monitor records the game's samples unconverted. Everything it and
 # its clients read or write lives under $work. Writes $work/pulse-alsa.conf,
-# an ALSA configuration whose default device plays through it.
+# an ALSA configuration whose default device plays through it, and which
+# also names the sink as a device of its own, "vonkel_sink".
+# The sink does not rewind: a null sink that rewinds after a client's first
+# underrun holds a client with a buffer under 200 ms silent for about two
+# seconds, which a sound card does not.
 start_sound_server() {
     mkdir -p "$work/home" "$work/run"
     chmod 700 "$work/home" "$work/run"
@@ -137,12 +144,13 @@ start_sound_server() {
     printf 'autospawn = no\n' >"$work/client.conf"
     env -u DISPLAY pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 --use-pid-file=false \
         --disable-shm=yes --realtime=no --high-priority=no --no-cpu-limit=yes --log-target=stderr \
-        -L "module-null-sink sink_name=vonkel_sink format=float32le rate=44100 channels=1 channel_map=mono" \
+        -L "module-null-sink sink_name=vonkel_sink format=float32le rate=44100 channels=1 channel_map=mono norewinds=1" \
         -L "module-native-protocol-unix auth-anonymous=1" >"$work/pulse.out" 2>"$work/pulse.log" &
     started+=($!)
     retry 20 pactl info >/dev/null 2>&1 || fail "the sound server did not start: $(tail -n 5 "$work/pulse.log")"
     pactl set-default-sink vonkel_sink || fail "cannot make vonkel_sink the default sink"
-    printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' >"$work/pulse-alsa.conf"
+    printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\npcm.vonkel_sink { type pulse device vonkel_sink }\n' \
+        >"$work/pulse-alsa.conf"
 }
 
 # start_recording FILE: records the sink's monitor into FILE (raw float
