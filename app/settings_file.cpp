@@ -59,7 +59,9 @@ SettingsRead readSettingsFile(const std::string& path) {
     // Non-blocking: a FIFO in the file's place must not stop the game.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
-        if (errno != ENOENT) read.warning = "vonkel: cannot read " + path + ": " + errorText(errno) + "; using the defaults";
+        // No file there (a plain file in place of a folder on its path leaves
+        // none either): the defaults, silently.
+        if (errno != ENOENT && errno != ENOTDIR) read.warning = "vonkel: cannot read " + path + ": " + errorText(errno) + "; using the defaults";
         return read;
     }
     struct stat info {};
