@@ -25,6 +25,7 @@
 #include "platform/audio_stream.h"
 #include "platform/gamepad.h"
 #include "platform/keyboard.h"
+#include "platform/messages.h"
 #include "platform/presenter.h"
 
 namespace {
@@ -33,6 +34,13 @@ namespace {
 // Zero-filled storage constructed at the start of main, so that the binary
 // carries no 1.6 MB initial image for the few fields that are not zero.
 alignas(vonkel::World) unsigned char worldStorage[sizeof(vonkel::World)];
+
+// A name as the player typed it, safe to echo on one line.
+std::string printable(const std::string& text) {
+    std::string out;
+    for (char c : text.substr(0, 80)) out += (c >= 0x20 && c < 0x7f) ? c : '?';
+    return out;
+}
 
 int listAudioDevices() {
     using namespace vonkel;
@@ -61,6 +69,7 @@ int main(int argc, char** argv) {
     // A reader of --verbose that goes away (vonkel --verbose | head -1) must
     // not end the game: the line is dropped, the game goes on.
     std::signal(SIGPIPE, SIG_IGN);
+    quietLibraryMessages();
     if (options.listAudioDevices) return listAudioDevices();
 
     // The settings file, unless told to leave it alone.
@@ -68,7 +77,7 @@ int main(int argc, char** argv) {
         options.noSettings ? std::string() : settingsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
     SettingsRead fileSettings;
     if (!settingsFile.empty()) fileSettings = readSettingsFile(settingsFile);
-    if (!fileSettings.warning.empty()) std::fprintf(stderr, "%s\n", fileSettings.warning.c_str());
+    if (!fileSettings.warning.empty()) sayLine(fileSettings.warning);
     SettingsSaver saver(fileSettings.settings, settingsFile.empty() ? SettingsSaver::Writer()
                                                                      : [settingsFile](const Settings& s, std::string& problem) {
         if (writeSettingsFile(settingsFile, s, problem)) return true;
@@ -94,8 +103,8 @@ int main(int argc, char** argv) {
     if (options.audioDevice && audio.waitForStart().outcome == AudioStart::Outcome::UnknownDevice) {
         const std::string devices = audio.waitForStart().devices;
         audio.stop();
-        std::fprintf(stderr, "vonkel: --audio-device: no single output device matches '%s'; the devices are:\n%s",
-                     options.audioDevice->c_str(), devices.c_str());
+        sayLine("vonkel: --audio-device: no single output device matches '" + printable(*options.audioDevice) +
+                "'; the devices are:\n" + devices.substr(0, devices.size() - 1));
         return kExitUsage;
     }
 
@@ -104,7 +113,7 @@ int main(int argc, char** argv) {
         openPresenter("vonkel", kOutputWidth, kOutputHeight, &window, {run.zoom, run.fullscreen});
     if (!opening) {
         audio.stop();
-        std::fprintf(stderr, "%s\n", opening.message.c_str());
+        sayLine(opening.message);
         return 1;
     }
 

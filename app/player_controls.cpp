@@ -1,9 +1,9 @@
 #include "app/player_controls.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "platform/audio_stream.h"
+#include "platform/messages.h"
 #include "platform/presenter.h"
 #include "platform/window_events.h"
 
@@ -13,7 +13,7 @@ namespace {
 constexpr const char* kTitle = "vonkel";
 
 void warn(const std::string& line) {
-    if (!line.empty()) std::fprintf(stderr, "%s\n", line.c_str());
+    if (!line.empty()) sayLine(line);
 }
 
 }  // namespace

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 
 #include "platform/audio_library.h"
 #include "platform/audio_stream.h"
 #include "platform/clock.h"
+#include "platform/messages.h"
 #include "platform/stream_watch.h"
 
 namespace vonkel {
@@ -73,8 +73,8 @@ void AudioKeeper::run() {
                 start.outcome = AudioStart::Outcome::UnknownDevice;
                 start.devices = deviceList(devices);
             } else {
-                std::fprintf(stderr, "vonkel: the audio device '%s' of the settings is not there; playing on the default one\n",
-                             shown(request_.device).c_str());
+                sayLine("vonkel: the audio device '" + shown(request_.device) +
+                        "' of the settings is not there; playing on the default one");
                 request_.device.clear();
             }
         }
@@ -95,10 +95,11 @@ void AudioKeeper::run() {
     while (open && !stopRequested(kWatchIntervalMs)) {
         if (!watch.check(millisecondClock(), audioCallbackCount())) continue;
         if (watch.attempts() == 1) {
-            std::fprintf(stderr, "vonkel: %s; reopening the sound output with a %d ms buffer\n",
-                         watch.playedSinceStart() ? "the sound output stopped for a second"
-                                                  : "the sound output did not start within a second",
-                         std::max(request_.latencyMs, kRecoveryLatencyMs));
+            sayLine(std::string("vonkel: ") +
+                    (watch.playedSinceStart() ? "the sound output stopped for a second"
+                                              : "the sound output did not start within a second") +
+                    "; reopening it with a " + std::to_string(std::max(request_.latencyMs, kRecoveryLatencyMs)) +
+                    " ms buffer");
         }
         // The library is started afresh, so that a device that came back
         // (a sound server restarted, a card plugged in again) is found.
