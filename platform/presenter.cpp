@@ -9,6 +9,8 @@
 #include <vector>
 #include <initializer_list>
 
+#include "platform/x11_window_manager.h"
+
 namespace vonkel {
 
 namespace {
@@ -21,11 +23,37 @@ struct Presenter {
     int imageWidth = 0;
     int imageHeight = 0;
     bool videoStarted = false;
+    // Fullscreen made by the game itself, where no window manager does it:
+    // the window covers its display, and goes back to `windowed` after.
+    bool coversDisplay = false;
+    SDL_Rect windowed{};
 };
 
 Presenter presenter;
 
-bool isFullscreen() { return (SDL_GetWindowFlags(presenter.window) & SDL_WINDOW_FULLSCREEN) != 0; }
+bool isFullscreen() {
+    return presenter.coversDisplay || (SDL_GetWindowFlags(presenter.window) & SDL_WINDOW_FULLSCREEN) != 0;
+}
+
+// Without a window manager the window is moved and sized over its display,
+// which the X server does at once, and given back its place after.
+bool coverDisplay(bool cover) {
+    SDL_Window* window = presenter.window;
+    if (cover) {
+        SDL_Rect bounds{};
+        const int displayIndex = SDL_GetWindowDisplayIndex(window);
+        if (displayIndex < 0 || SDL_GetDisplayBounds(displayIndex, &bounds) != 0) return false;
+        SDL_GetWindowPosition(window, &presenter.windowed.x, &presenter.windowed.y);
+        SDL_GetWindowSize(window, &presenter.windowed.w, &presenter.windowed.h);
+        SDL_SetWindowPosition(window, bounds.x, bounds.y);
+        SDL_SetWindowSize(window, bounds.w, bounds.h);
+    } else {
+        SDL_SetWindowSize(window, presenter.windowed.w, presenter.windowed.h);
+        SDL_SetWindowPosition(window, presenter.windowed.x, presenter.windowed.y);
+    }
+    presenter.coversDisplay = cover;
+    return true;
+}
 
 }  // namespace
 
@@ -57,6 +85,7 @@ bool toggleFullscreen() {
     // SDL keeps the windowed size and place and gives them back on leaving.
     if (presenter.window == nullptr) return false;
     const bool wasFullscreen = isFullscreen();
+    if (presenter.coversDisplay || x11WithoutWindowManager(presenter.window)) return coverDisplay(!wasFullscreen);
     if (SDL_SetWindowFullscreen(presenter.window, wasFullscreen ? Uint32{0} : Uint32{SDL_WINDOW_FULLSCREEN_DESKTOP}) != 0) {
         return false;
     }
@@ -244,6 +273,12 @@ PresenterOpening openPresenter(const char* title, int imageWidth, int imageHeigh
     // The image is opaque whatever the format's alpha bits hold.
     SDL_SetTextureBlendMode(presenter.texture, SDL_BLENDMODE_NONE);
     SDL_SetTextureScaleMode(presenter.texture, SDL_ScaleModeNearest);
+
+    // No window manager would make the window fullscreen: the game does.
+    if (start.fullscreen && x11WithoutWindowManager(presenter.window)) {
+        SDL_SetWindowFullscreen(presenter.window, 0);
+        coverDisplay(true);
+    }
 
     // The game reads keys, not text: no input method work per key press.
     SDL_StopTextInput();
