@@ -11,7 +11,7 @@ packages=(
   libsndfile1-dev libpng-dev libcli11-dev nlohmann-json3-dev libinih-dev
   xvfb xdotool x11-utils imagemagick sox libxtst-dev
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils libxdamage-dev
-  openbox desktop-file-utils appstream lintian man-db debootstrap fakeroot
+  openbox weston desktop-file-utils appstream lintian man-db debootstrap fakeroot
 )
 # Only on request, being large: `setup.sh web` adds the wasm compiler for
 # the web page, `setup.sh web-test` also the browser and driver of its tests.
