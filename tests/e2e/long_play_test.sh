@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A long game of the real program: under a private X server with the
 # private sound server's null sink, random keys are held and let go (the
-# arrows, Z, now and then the scope view and a new game) for
+# arrows and Z; for the last fifth the scope view with a new game) for
 # VONKEL_LONG_PLAY_SECONDS (60 by default). Then:
 #   - the resident memory at the end is within 1 MiB of that after 10 s;
 #   - --verbose reports no output underflow and no reopened stream, and the
@@ -46,23 +46,25 @@ while [ $((SECONDS - start)) -lt "$seconds" ]; do
     if [ -z "$rss_10" ] && [ $((SECONDS - start)) -ge 10 ]; then
         rss_10=$(rss) ticks_10=$(cpu_ticks) ms_10=$(now_ms)
     fi
-    case $((RANDOM % 40)) in
-        0)  # the scope view, and a new game from it
-            for key in "${held[@]}"; do [ -n "$key" ] && xdotool keyup "$key"; done
-            held=()
-            xdotool key Escape
-            sleep 1.3
-            xdotool keydown z; sleep 0.2; xdotool keyup z ;;
-        *)
-            key=${keys[$((RANDOM % ${#keys[@]}))]}
-            if [[ " ${held[*]} " == *" $key "* ]]; then
-                xdotool keyup "$key"
-                held=("${held[@]/$key}")
-            else
-                xdotool keydown "$key"
-                held+=("$key")
-            fi ;;
-    esac
+    # The scope view once, for the last fifth of the time, with a new game
+    # in it (the view stays; Escape there would quit).
+    if [ -z "${scope:-}" ] && [ $((SECONDS - start)) -ge $((seconds * 4 / 5)) ]; then
+        for key in "${held[@]}"; do [ -n "$key" ] && xdotool keyup "$key"; done
+        held=()
+        xdotool keydown Escape; sleep 0.1; xdotool keyup Escape
+        sleep 1.3
+        xdotool keydown z; sleep 0.2; xdotool keyup z
+        scope=yes
+        continue
+    fi
+    key=${keys[$((RANDOM % ${#keys[@]}))]}
+    if [[ " ${held[*]} " == *" $key "* ]]; then
+        xdotool keyup "$key"
+        held=("${held[@]/$key}")
+    else
+        xdotool keydown "$key"
+        held+=("$key")
+    fi
     sleep "0.$((RANDOM % 5 + 1))"
 done
 for key in "${held[@]}"; do [ -n "$key" ] && xdotool keyup "$key"; done
