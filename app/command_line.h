@@ -6,16 +6,29 @@
 #include <string>
 #include <vector>
 
+#include "app/settings.h"
+
 namespace vonkel {
 
+// What the command line says. The settings it names win over the settings
+// file for this run (and are saved only when changed in the game); those it
+// leaves out come from the file.
 struct GameOptions {
-    bool fullscreen = false;
-    int zoom = 1;                 // 1, 2 or 4: the window's first size
-    bool mute = false;            // start with the output silenced
-    std::optional<uint32_t> seed; // the main generator's seed; else the calendar time
-    bool verbose = false;         // one line per new game on stdout
-    std::string captureDir;       // screenshots and clips; empty: the pictures folder's vonkel/
+    std::optional<bool> fullscreen;       // --fullscreen
+    std::optional<int> zoom;              // 1, 2 or 4: the window's first size
+    std::optional<bool> mute;             // --mute: start with the output silenced
+    std::optional<int> volume;            // 0..100
+    std::optional<std::string> audioDevice;
+    std::optional<int> audioLatencyMs;    // 10..500
+    std::optional<uint32_t> seed;         // the main generator's seed; else the calendar time
+    bool verbose = false;                 // one line per new game on stdout, a report at exit
+    bool listAudioDevices = false;        // print the output devices and end
+    bool noSettings = false;              // neither read nor write the settings file
+    std::string captureDir;               // screenshots and clips; empty: the pictures folder's vonkel/
 };
+
+// The settings of this run: `file` with what the command line names put over it.
+Settings settingsForRun(const Settings& file, const GameOptions& options);
 
 struct CommandLine {
     enum class Action {

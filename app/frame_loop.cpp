@@ -5,10 +5,10 @@
 #include "app/capture.h"
 #include "app/command_line.h"
 #include "app/frame_pacing.h"
+#include "app/player_controls.h"
 #include "core/keys.h"
 #include "core/world.h"
 #include "game/game.h"
-#include "platform/audio_stream.h"
 #include "platform/clock.h"
 #include "platform/gamepad.h"
 #include "platform/keyboard.h"
@@ -35,7 +35,8 @@ KeyState readKeys(Keyboard* keyboard, Gamepads* gamepads) {
 
 }  // namespace
 
-void runFrameLoop(World& world, Keyboard* keyboard, Gamepads* gamepads, Capture& capture, bool verbose) {
+void runFrameLoop(World& world, Keyboard* keyboard, Gamepads* gamepads, PlayerControls& controls, Capture& capture,
+                  bool verbose) {
     uint32_t gamesReported = 0;
     for (;;) {
         const uint32_t frameStart = millisecondClock();
@@ -45,8 +46,9 @@ void runFrameLoop(World& world, Keyboard* keyboard, Gamepads* gamepads, Capture&
             std::fflush(stdout);
         }
         const WindowEvents events = pumpWindowEvents();
+        controls.apply(events, frameStart);
+        controls.tick(frameStart);
         if (events.quit) return;
-        if (events.toggleMute) setAudioMuted(!audioMuted());
 
         const FrameRequest request = updateFrame(world, readKeys(keyboard, gamepads));
         if (request.quit) return;
@@ -56,7 +58,8 @@ void runFrameLoop(World& world, Keyboard* keyboard, Gamepads* gamepads, Capture&
         if (events.screenshot) capture.screenshot(world);
         if (events.toggleClip) capture.toggleClip(world, frameStart);
         capture.pictureShown(world, frameStart, request.minFrameMs);
-        setWindowTitle(capture.title(frameStart));
+        const std::string captureTitle = capture.title(frameStart);
+        setWindowTitle(controls.noteTitle(frameStart).value_or(captureTitle));
 
         waitForFrameEnd(frameStart, static_cast<uint32_t>(request.minFrameMs), millisecondClock, sleepMilliseconds,
                         yieldTimeSlice);

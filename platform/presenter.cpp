@@ -9,6 +9,8 @@
 #include <vector>
 #include <initializer_list>
 
+#include "platform/x11_window_manager.h"
+
 namespace vonkel {
 
 namespace {
@@ -21,17 +23,43 @@ struct Presenter {
     int imageWidth = 0;
     int imageHeight = 0;
     bool videoStarted = false;
+    // Fullscreen made by the game itself, where no window manager does it:
+    // the window covers its display, and goes back to `windowed` after.
+    bool coversDisplay = false;
+    SDL_Rect windowed{};
 };
 
 Presenter presenter;
 
-bool isFullscreen() { return (SDL_GetWindowFlags(presenter.window) & SDL_WINDOW_FULLSCREEN) != 0; }
+bool isFullscreen() {
+    return presenter.coversDisplay || (SDL_GetWindowFlags(presenter.window) & SDL_WINDOW_FULLSCREEN) != 0;
+}
+
+// Without a window manager the window is moved and sized over its display,
+// which the X server does at once, and given back its place after.
+bool coverDisplay(bool cover) {
+    SDL_Window* window = presenter.window;
+    if (cover) {
+        SDL_Rect bounds{};
+        const int displayIndex = SDL_GetWindowDisplayIndex(window);
+        if (displayIndex < 0 || SDL_GetDisplayBounds(displayIndex, &bounds) != 0) return false;
+        SDL_GetWindowPosition(window, &presenter.windowed.x, &presenter.windowed.y);
+        SDL_GetWindowSize(window, &presenter.windowed.w, &presenter.windowed.h);
+        SDL_SetWindowPosition(window, bounds.x, bounds.y);
+        SDL_SetWindowSize(window, bounds.w, bounds.h);
+    } else {
+        SDL_SetWindowSize(window, presenter.windowed.w, presenter.windowed.h);
+        SDL_SetWindowPosition(window, presenter.windowed.x, presenter.windowed.y);
+    }
+    presenter.coversDisplay = cover;
+    return true;
+}
 
 }  // namespace
 
-void zoomWindow(int factor) {
+bool zoomWindow(int factor) {
     SDL_Window* window = presenter.window;
-    if (window == nullptr || isFullscreen()) return;
+    if (window == nullptr || isFullscreen()) return false;
     // A maximised window keeps its size until it is restored.
     if ((SDL_GetWindowFlags(window) & SDL_WINDOW_MAXIMIZED) != 0) SDL_RestoreWindow(window);
 
@@ -44,12 +72,13 @@ void zoomWindow(int factor) {
     }
     SDL_Rect bounds{};
     const int displayIndex = SDL_GetWindowDisplayIndex(window);
-    if (displayIndex < 0 || SDL_GetDisplayBounds(displayIndex, &bounds) != 0) return;
+    if (displayIndex < 0 || SDL_GetDisplayBounds(displayIndex, &bounds) != 0) return false;
 
     const WindowRect r = zoomedClientRect(factor, presenter.imageWidth, presenter.imageHeight, borders,
                                           {bounds.x, bounds.y, bounds.w, bounds.h});
     SDL_SetWindowSize(window, r.width, r.height);
     SDL_SetWindowPosition(window, r.x, r.y);
+    return true;
 }
 
 void setWindowTitle(const std::string& title) {
@@ -59,12 +88,18 @@ void setWindowTitle(const std::string& title) {
     SDL_SetWindowTitle(presenter.window, title.c_str());
 }
 
-void toggleFullscreen() {
+bool toggleFullscreen() {
     // SDL keeps the windowed size and place and gives them back on leaving.
-    if (presenter.window != nullptr) {
-        SDL_SetWindowFullscreen(presenter.window, isFullscreen() ? Uint32{0} : Uint32{SDL_WINDOW_FULLSCREEN_DESKTOP});
+    if (presenter.window == nullptr) return false;
+    const bool wasFullscreen = isFullscreen();
+    if (presenter.coversDisplay || x11WithoutWindowManager(presenter.window)) return coverDisplay(!wasFullscreen);
+    if (SDL_SetWindowFullscreen(presenter.window, wasFullscreen ? Uint32{0} : Uint32{SDL_WINDOW_FULLSCREEN_DESKTOP}) != 0) {
+        return false;
     }
+    return isFullscreen() != wasFullscreen;
 }
+
+bool presenterFullscreen() { return presenter.window != nullptr && isFullscreen(); }
 
 namespace {
 
@@ -102,13 +137,22 @@ bool rendersThroughSoftwareGl(SDL_Renderer* renderer) {
 // full-window copy per frame, OpenGL in a software rasteriser costs several
 // times the processor time and memory of the software renderer. A renderer
 // named in SDL_RENDER_DRIVER is taken as it is.
+//
+// A window system may give no software renderer: SDL's Wayland driver
+// has no window surface to write into. Then any renderer SDL can make for
+// the window is taken (on Wayland without graphics hardware, OpenGL ES in a
+// software rasteriser).
 SDL_Renderer* createRenderer(SDL_Window* window) {
     const bool chosenByUser = SDL_GetHint(SDL_HINT_RENDER_DRIVER) != nullptr;
-    if (!chosenByUser && !graphicsDevicePresent()) return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    if (!chosenByUser && !graphicsDevicePresent()) {
+        if (SDL_Renderer* software = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE)) return software;
+        return SDL_CreateRenderer(window, -1, 0);
+    }
     SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
     if (renderer == nullptr || chosenByUser || !rendersThroughSoftwareGl(renderer)) return renderer;
     SDL_DestroyRenderer(renderer);
-    return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    if (SDL_Renderer* software = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE)) return software;
+    return SDL_CreateRenderer(window, -1, 0);
 }
 
 }  // namespace
@@ -232,6 +276,12 @@ PresenterOpening openPresenter(const char* title, int imageWidth, int imageHeigh
     // The image is opaque whatever the format's alpha bits hold.
     SDL_SetTextureBlendMode(presenter.texture, SDL_BLENDMODE_NONE);
     SDL_SetTextureScaleMode(presenter.texture, SDL_ScaleModeNearest);
+
+    // No window manager would make the window fullscreen: the game does.
+    if (start.fullscreen && x11WithoutWindowManager(presenter.window)) {
+        SDL_SetWindowFullscreen(presenter.window, 0);
+        coverDisplay(true);
+    }
 
     // The game reads keys, not text: no input method work per key press.
     SDL_StopTextInput();

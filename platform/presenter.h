@@ -50,10 +50,15 @@ bool presentFrame(const uint32_t* image);
 
 // Zoom 1 x 1, 2 x 2 or 4 x 4: the window's outer size becomes `factor` times
 // its initial outer size, centred on its display. Nothing in fullscreen.
-void zoomWindow(int factor);
+// Whether the window was resized.
+bool zoomWindow(int factor);
 
-// Fullscreen on the window's display, and back.
-void toggleFullscreen();
+// Fullscreen on the window's display, and back. Whether the window changed;
+// where it cannot, it stays as it was.
+bool toggleFullscreen();
+
+// Whether the window is in fullscreen.
+bool presenterFullscreen();
 
 // The window's title (set only when it changes).
 void setWindowTitle(const std::string& title);

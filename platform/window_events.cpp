@@ -11,12 +11,18 @@ namespace {
 // A held key repeats: a zoom may repeat, a toggle must not flip back and forth.
 void handleShortcut(WindowShortcut shortcut, bool repeated, WindowEvents& events) {
     switch (shortcut) {
-        case WindowShortcut::Zoom1: zoomWindow(1); break;
-        case WindowShortcut::Zoom2: zoomWindow(2); break;
-        case WindowShortcut::Zoom4: zoomWindow(4); break;
-        case WindowShortcut::ToggleFullscreen:
-            if (!repeated) toggleFullscreen();
+        case WindowShortcut::Zoom1:
+        case WindowShortcut::Zoom2:
+        case WindowShortcut::Zoom4: {
+            const int factor = shortcut == WindowShortcut::Zoom1 ? 1 : shortcut == WindowShortcut::Zoom2 ? 2 : 4;
+            if (zoomWindow(factor)) events.zoomed = factor;
             break;
+        }
+        case WindowShortcut::ToggleFullscreen:
+            if (!repeated && toggleFullscreen()) events.fullscreenChanged = !events.fullscreenChanged;
+            break;
+        case WindowShortcut::VolumeDown: --events.volumeSteps; break;
+        case WindowShortcut::VolumeUp: ++events.volumeSteps; break;
         case WindowShortcut::ToggleMute:
             if (!repeated) events.toggleMute = !events.toggleMute;
             break;

@@ -23,6 +23,8 @@ WindowShortcut shortcutForKey(SDL_Scancode key, uint16_t modifiers) {
     if (ctrl || alt || gui) return WindowShortcut::None;
     if (key == SDL_SCANCODE_F11) return WindowShortcut::ToggleFullscreen;
     if (key == SDL_SCANCODE_M) return WindowShortcut::ToggleMute;
+    if (key == SDL_SCANCODE_MINUS || key == SDL_SCANCODE_KP_MINUS) return WindowShortcut::VolumeDown;
+    if (key == SDL_SCANCODE_EQUALS || key == SDL_SCANCODE_KP_PLUS) return WindowShortcut::VolumeUp;
     if (key == SDL_SCANCODE_F12) return WindowShortcut::Screenshot;
     if (key == SDL_SCANCODE_F9) return WindowShortcut::ToggleClip;
     return WindowShortcut::None;

@@ -11,12 +11,16 @@
 
 namespace vonkel {
 
-enum class WindowShortcut { None, Zoom1, Zoom2, Zoom4, ToggleFullscreen, ToggleMute, Screenshot, ToggleClip };
+enum class WindowShortcut {
+    None, Zoom1, Zoom2, Zoom4, ToggleFullscreen, ToggleMute, VolumeDown, VolumeUp, Screenshot, ToggleClip
+};
 
 // Ctrl+1/2/4 (main keyboard or keypad) zoom; F11 and Alt+Enter toggle
-// fullscreen; M toggles the sound; F12 takes a screenshot; F9 starts and
-// stops a clip. Ctrl, Alt and the logo key each make another key of a press
-// that is not one of these. Shift changes nothing.
+// fullscreen; M toggles the sound; the two keys left of Backspace (- and =
+// on a US keyboard) and the keypad's - and + turn the volume down and up;
+// F12 takes a screenshot; F9 starts and stops a clip. Ctrl, Alt and the
+// logo key each make another key of a press that is not one of these.
+// Shift changes nothing.
 WindowShortcut shortcutForKey(SDL_Scancode key, uint16_t modifiers);
 
 // The zoom factor of a key press: 1, 2 or 4 for Ctrl with 1, 2 or 4, else 0.

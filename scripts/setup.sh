@@ -1,26 +1,31 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that vonkel needs to build, run and test,
 # skipping those already present. Quiet when nothing is missing.
-# Usage: setup.sh [web] [web-test]
+# Usage: setup.sh [play] [web] [web-test]
+#   play       only what building and running the game needs
 set -euo pipefail
 
+play_packages=(
+  build-essential cmake ninja-build pkg-config
+  libsdl2-dev libx11-dev portaudio19-dev libasound2-dev libpng-dev libcli11-dev libinih-dev
+  libsndfile1-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+)
 packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  libsdl2-dev portaudio19-dev libasound2-dev
+  "${play_packages[@]}" clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsndfile1-dev libpng-dev libcli11-dev nlohmann-json3-dev
-  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
+  nlohmann-json3-dev ffmpeg
   xvfb xdotool x11-utils imagemagick sox libxtst-dev
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils libxdamage-dev
-  openbox desktop-file-utils appstream lintian man-db debootstrap fakeroot
+  openbox weston desktop-file-utils appstream lintian man-db debootstrap fakeroot
 )
 # Only on request, being large: `setup.sh web` adds the wasm compiler for
 # the web page, `setup.sh web-test` also the browser and driver of its tests.
 for group in "$@"; do
   case $group in
+    play) packages=("${play_packages[@]}") ;;
     web) packages+=(emscripten) ;;
     web-test) packages+=(emscripten chromium chromium-driver python3-selenium) ;;
-    *) echo "setup: unknown group '$group' (web, web-test)" >&2; exit 2 ;;
+    *) echo "setup: unknown group '$group' (play, web, web-test)" >&2; exit 2 ;;
   esac
 done
 

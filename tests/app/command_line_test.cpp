@@ -13,32 +13,68 @@ CommandLine parse(std::vector<std::string> args) { return parseCommandLine(args)
 TEST(CommandLine, NoArgumentsRunTheGameAsItAlwaysWas) {
     const CommandLine c = parse({});
     ASSERT_EQ(c.action, Action::Run);
-    EXPECT_FALSE(c.options.fullscreen);
-    EXPECT_EQ(c.options.zoom, 1);
-    EXPECT_FALSE(c.options.mute);
+    // Nothing named: every setting comes from the file (or its defaults).
+    EXPECT_FALSE(c.options.fullscreen.has_value());
+    EXPECT_FALSE(c.options.zoom.has_value());
+    EXPECT_FALSE(c.options.mute.has_value());
+    EXPECT_FALSE(c.options.volume.has_value());
+    EXPECT_FALSE(c.options.audioDevice.has_value());
+    EXPECT_FALSE(c.options.audioLatencyMs.has_value());
     EXPECT_FALSE(c.options.seed.has_value());
     EXPECT_FALSE(c.options.verbose);
+    EXPECT_FALSE(c.options.listAudioDevices);
+    EXPECT_FALSE(c.options.noSettings);
+    EXPECT_EQ(settingsForRun(Settings{}, c.options), Settings{});
 }
 
 TEST(CommandLine, EveryOptionReachesTheGame) {
-    const CommandLine c = parse({"--fullscreen", "--zoom", "4", "--mute", "--seed", "4294967295", "--verbose"});
+    const CommandLine c = parse({"--fullscreen", "--zoom", "4", "--mute", "--seed", "4294967295", "--verbose",
+                                 "--volume", "0", "--audio-device", "USB Audio", "--audio-latency", "500",
+                                 "--no-settings"});
     ASSERT_EQ(c.action, Action::Run) << c.text;
-    EXPECT_TRUE(c.options.fullscreen);
+    EXPECT_EQ(c.options.fullscreen, true);
     EXPECT_EQ(c.options.zoom, 4);
-    EXPECT_TRUE(c.options.mute);
+    EXPECT_EQ(c.options.mute, true);
     EXPECT_EQ(c.options.seed, 4294967295u);
     EXPECT_TRUE(c.options.verbose);
+    EXPECT_EQ(c.options.volume, 0);
+    EXPECT_EQ(c.options.audioDevice, "USB Audio");
+    EXPECT_EQ(c.options.audioLatencyMs, 500);
+    EXPECT_TRUE(c.options.noSettings);
+    EXPECT_TRUE(parse({"--list-audio-devices"}).options.listAudioDevices);
+    EXPECT_EQ(parse({"--volume=100"}).options.volume, 100);
+    EXPECT_EQ(parse({"--audio-latency", "10"}).options.audioLatencyMs, 10);
 
     EXPECT_EQ(parse({"--zoom=2"}).options.zoom, 2);
     EXPECT_EQ(parse({"--seed", "0"}).options.seed, 0u);
     EXPECT_EQ(parse({"--seed=7"}).options.seed, 7u);
 }
 
+TEST(CommandLine, OptionsWinOverTheFileOnlyWhereGiven) {
+    Settings file;
+    file.volume = 80;
+    file.mute = true;
+    file.audioDevice = "pulse";
+    file.audioLatencyMs = 120;
+    file.zoom = 2;
+    file.fullscreen = true;
+
+    EXPECT_EQ(settingsForRun(file, parse({"--seed", "3"}).options), file);
+    const Settings run = settingsForRun(file, parse({"--volume", "30", "--zoom", "4", "--audio-device", "1"}).options);
+    EXPECT_EQ(run.volume, 30);
+    EXPECT_EQ(run.zoom, 4);
+    EXPECT_EQ(run.audioDevice, "1");
+    EXPECT_EQ(run.mute, true);
+    EXPECT_EQ(run.fullscreen, true);
+    EXPECT_EQ(run.audioLatencyMs, 120);
+}
+
 TEST(CommandLine, HelpAndVersionPrintAndEnd) {
     const CommandLine help = parse({"--help"});
     ASSERT_EQ(help.action, Action::PrintAndEnd);
-    for (const char* word : {"--fullscreen", "--zoom", "--mute", "--seed", "--verbose", "--version",
-                             "vonkel-lab audio --seed N", "bar", "clock"}) {
+    for (const char* word : {"--fullscreen", "--zoom", "--mute", "--seed", "--verbose", "--version", "--volume",
+                             "--list-audio-devices", "--audio-device", "--audio-latency", "--no-settings",
+                             "vonkel.conf", "vonkel-lab audio --seed N", "bar", "clock"}) {
         EXPECT_NE(help.text.find(word), std::string::npos) << word;
     }
     EXPECT_EQ(parse({"-h"}).action, Action::PrintAndEnd);
@@ -55,6 +91,8 @@ TEST(CommandLine, BadArgumentsAreRefusedInOneLine) {
         {"--zoom", "3"}, {"--zoom", "0"}, {"--zoom", "2x"}, {"--zoom"}, {"--seed", "-1"},
         {"--seed", "4294967296"}, {"--seed", "0x10"}, {"--seed", "010"}, {"--seed", " 7"}, {"--seed", ""}, {"--seed"},
         {"--bogus"}, {"extra"}, {"--fullscreen=maybe"}, {"--seed", "12345678901234567890"},
+        {"--volume", "101"}, {"--volume", "-1"}, {"--volume", "50%"}, {"--volume"}, {"--audio-latency", "9"},
+        {"--audio-latency", "501"}, {"--audio-latency", "75ms"}, {"--audio-device", ""}, {"--audio-device"},
     };
     for (const auto& args : bad) {
         std::string shown;

@@ -21,6 +21,9 @@ require_tools() {
 
 work=$(mktemp -d)
 started=()
+# The games under test keep their settings in the work folder, never in the
+# user's.
+export XDG_CONFIG_HOME="$work/config"
 e2e_cleanup() {
     local status=$? pid
     for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
@@ -127,7 +130,11 @@ restart_game() {
 # "vonkel_sink" in the game's own format (mono 32-bit float at 44100 Hz), so
 # that its monitor records the game's samples unconverted. Everything it and
 # its clients read or write lives under $work. Writes $work/pulse-alsa.conf,
-# an ALSA configuration whose default device plays through it.
+# an ALSA configuration whose default device plays through it, and which
+# also names the sink as a device of its own, "vonkel_sink".
+# The sink does not rewind: a null sink that rewinds after a client's first
+# underrun holds a client with a buffer under 200 ms silent for about two
+# seconds, which a sound card does not.
 start_sound_server() {
     mkdir -p "$work/home" "$work/run"
     chmod 700 "$work/home" "$work/run"
@@ -135,14 +142,46 @@ start_sound_server() {
     export PULSE_SERVER="unix:$work/run/pulse/native" PULSE_CLIENTCONFIG="$work/client.conf"
     export DBUS_SESSION_BUS_ADDRESS=disabled:
     printf 'autospawn = no\n' >"$work/client.conf"
+    launch_sound_server
+    printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\npcm.vonkel_sink { type pulse device vonkel_sink }\n' \
+        >"$work/pulse-alsa.conf"
+}
+
+# launch_sound_server: starts the server that start_sound_server set up
+# (again, after stop_sound_server); sets sound_server_pid.
+launch_sound_server() {
     env -u DISPLAY pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 --use-pid-file=false \
         --disable-shm=yes --realtime=no --high-priority=no --no-cpu-limit=yes --log-target=stderr \
-        -L "module-null-sink sink_name=vonkel_sink format=float32le rate=44100 channels=1 channel_map=mono" \
-        -L "module-native-protocol-unix auth-anonymous=1" >"$work/pulse.out" 2>"$work/pulse.log" &
+        -L "module-null-sink sink_name=vonkel_sink format=float32le rate=44100 channels=1 channel_map=mono norewinds=1" \
+        -L "module-native-protocol-unix auth-anonymous=1" >>"$work/pulse.out" 2>>"$work/pulse.log" &
+    sound_server_pid=$!
     started+=($!)
     retry 20 pactl info >/dev/null 2>&1 || fail "the sound server did not start: $(tail -n 5 "$work/pulse.log")"
     pactl set-default-sink vonkel_sink || fail "cannot make vonkel_sink the default sink"
-    printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' >"$work/pulse-alsa.conf"
+}
+
+# stop_sound_server: ends the server the way a crash or a restart does.
+stop_sound_server() {
+    kill -KILL "$sound_server_pid"
+    retry 10 ended "$sound_server_pid" || fail "the sound server did not stop"
+    wait "$sound_server_pid" 2>/dev/null
+}
+
+# window_of PID: the id of the one visible window titled vonkel of the
+# process PID, once it has been seen twice in a row; fails after 30 s.
+window_of() {
+    local previous="" current
+    for _ in $(seq 300); do
+        ended "$1" && fail "the game $1 ended before showing its window"
+        current=$(xdotool search --all --onlyvisible --pid "$1" --name '^vonkel' 2>/dev/null)
+        if [ "$(printf '%s' "$current" | grep -c .)" -eq 1 ] && [ "$current" = "$previous" ]; then
+            echo "$current"
+            return 0
+        fi
+        previous=$current
+        sleep 0.1
+    done
+    fail "no window of the game $1"
 }
 
 # start_recording FILE: records the sink's monitor into FILE (raw float

@@ -1,0 +1,224 @@
+// The real audio callback, with the level, the mute and the underflow count,
+// run on a thread that watches itself: this program replaces malloc, free,
+// operator new and delete and pthread_mutex_lock, and each counts a call made
+// on a thread while that thread is inside the callback. None may be made
+// there: the audio library's thread must never wait on the allocator or on a
+// lock. (Built without sanitizers, which bring their own allocator.)
+#include <dlfcn.h>
+#include <pthread.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "core/world.h"
+#include "game/game.h"
+#include "game/new_game.h"
+#include "platform/audio_stream.h"
+
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* pointer, size_t size);
+void* __libc_memalign(size_t alignment, size_t size);
+void __libc_free(void* pointer);
+}
+
+namespace {
+
+// Whether this thread is inside the callback; initial-exec storage, which
+// reading needs no allocation.
+thread_local bool insideCallback = false;
+std::atomic<int> allocations{0};
+std::atomic<int> locks{0};
+
+// The C library's own lock, found once before any test runs.
+using MutexLock = int (*)(pthread_mutex_t*);
+const MutexLock libraryMutexLock = reinterpret_cast<MutexLock>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
+
+void countAllocation() {
+    if (insideCallback) allocations.fetch_add(1, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+extern "C" {
+void* malloc(size_t size) {
+    countAllocation();
+    return __libc_malloc(size);
+}
+void* calloc(size_t count, size_t size) {
+    countAllocation();
+    return __libc_calloc(count, size);
+}
+void* realloc(void* pointer, size_t size) {
+    countAllocation();
+    return __libc_realloc(pointer, size);
+}
+void* aligned_alloc(size_t alignment, size_t size) {
+    countAllocation();
+    return __libc_memalign(alignment, size);
+}
+int posix_memalign(void** out, size_t alignment, size_t size) {
+    countAllocation();
+    *out = __libc_memalign(alignment, size);
+    return *out == nullptr ? ENOMEM : 0;
+}
+void free(void* pointer) {
+    countAllocation();
+    __libc_free(pointer);
+}
+int pthread_mutex_lock(pthread_mutex_t* mutex) {
+    if (insideCallback) locks.fetch_add(1, std::memory_order_relaxed);
+    return libraryMutexLock(mutex);
+}
+}
+
+void* operator new(size_t size) {
+    if (void* p = malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t size) { return operator new(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return malloc(size == 0 ? 1 : size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return malloc(size == 0 ? 1 : size); }
+void* operator new(size_t size, std::align_val_t alignment) {
+    if (void* p = aligned_alloc(static_cast<size_t>(alignment), size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t size, std::align_val_t alignment) { return operator new(size, alignment); }
+void operator delete(void* p) noexcept { free(p); }
+void operator delete[](void* p) noexcept { free(p); }
+void operator delete(void* p, size_t) noexcept { free(p); }
+void operator delete[](void* p, size_t) noexcept { free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { free(p); }
+void operator delete(void* p, size_t, std::align_val_t) noexcept { free(p); }
+void operator delete[](void* p, size_t, std::align_val_t) noexcept { free(p); }
+
+namespace vonkel {
+namespace {
+
+alignas(World) unsigned char worldStorage[sizeof(World)];
+
+constexpr unsigned long kFrames = kBlockFrames;
+
+// Runs `blocks` callbacks on a thread of their own, the way the audio
+// library does, each inside the watched region; hands each block's samples
+// and its World to `check` outside it.
+template <class Check>
+void runCallbacks(World& world, int blocks, PaStreamCallbackFlags flags, Check&& check) {
+    std::thread audio([&] {
+        float out[kFrames];
+        for (int b = 0; b < blocks; ++b) {
+            const int32_t ringStart = world.scopeWriteIndex;
+            insideCallback = true;
+            const int result = audioCallback(nullptr, out, kFrames, nullptr, flags, &world);
+            insideCallback = false;
+            ASSERT_EQ(result, paContinue);
+            check(out, ringStart);
+        }
+    });
+    audio.join();
+}
+
+class AudioCallback : public ::testing::Test {
+protected:
+    void SetUp() override {
+        world = new (worldStorage) World;
+        startGame(*world, 7);
+        setAudioVolume(100);
+        setAudioMuted(false);
+        allocations = 0;
+        locks = 0;
+    }
+    void TearDown() override {
+        setAudioVolume(100);
+        setAudioMuted(false);
+        world->~World();
+    }
+    World* world = nullptr;
+};
+
+TEST_F(AudioCallback, TheWatchSeesAnAllocationAndALockInside) {
+    // The watch itself: what it must catch, it catches.
+    std::thread probe([] {
+        pthread_mutex_t mutex = PTHREAD_MUTEX_INITIALIZER;
+        insideCallback = true;
+        std::vector<float> scratch(16);
+        pthread_mutex_lock(&mutex);
+        insideCallback = false;
+        pthread_mutex_unlock(&mutex);
+    });
+    probe.join();
+    EXPECT_GE(allocations.load(), 1);
+    EXPECT_EQ(locks.load(), 1);
+}
+
+TEST_F(AudioCallback, NeverAllocatesOrLocksWhateverTheLevelMuteAndFlags) {
+    const int levels[] = {100, 70, 0, 100};
+    for (int level : levels) {
+        setAudioVolume(level);
+        runCallbacks(*world, 200, 0, [](const float*, int32_t) {});
+        setAudioMuted(!audioMuted());
+        runCallbacks(*world, 50, paOutputUnderflow, [](const float*, int32_t) {});
+    }
+    // A new game on the main thread while the audio thread renders.
+    std::thread restarts([this] {
+        for (int i = 0; i < 20; ++i) newGame(*world);
+    });
+    runCallbacks(*world, 400, 0, [](const float*, int32_t) {});
+    restarts.join();
+    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_EQ(locks.load(), 0);
+}
+
+TEST_F(AudioCallback, TheLevelScalesWhatLeavesAfterTheMasterGainAndMuteSilencesIt) {
+    const uint32_t before = audioCallbackCount();
+    const uint32_t underflowsBefore = audioUnderflowCount();
+    // Into the music first.
+    runCallbacks(*world, 100, 0, [](const float*, int32_t) {});
+
+    for (int level : {100, 60, 10, 0}) {
+        setAudioVolume(level);
+        const double fraction = level / 100.0;
+        const float gain = static_cast<float>(fraction * fraction);
+        int compared = 0, sounding = 0;
+        runCallbacks(*world, 20, paOutputUnderflow, [&](const float* out, int32_t ringStart) {
+            // The scope ring keeps the last of every three samples before
+            // the master gain: what left must be exactly that, times the
+            // master gain, times the level.
+            const double master = world->masterGain.load();
+            for (unsigned long j = 0; j < kFrames; ++j) {
+                const int position = static_cast<int>((ringStart + j) % kScopePositions);
+                if (position % 3 != 2) continue;
+                const float before = world->ScopeRing[position / 3];
+                const float expected = static_cast<float>(static_cast<double>(before) * master) * gain;
+                ASSERT_EQ(out[j], expected) << "level " << level << " sample " << j;
+                ++compared;
+                if (before != 0.0f) ++sounding;
+            }
+        });
+        EXPECT_GT(compared, 3000);
+        EXPECT_GT(sounding, 1000) << "the song is silent: nothing was compared";
+    }
+    EXPECT_EQ(audioVolume(), 0);
+
+    setAudioVolume(100);
+    setAudioMuted(true);
+    int ringSounding = 0;
+    runCallbacks(*world, 20, 0, [&](const float* out, int32_t) {
+        for (unsigned long j = 0; j < kFrames; ++j) ASSERT_EQ(out[j], 0.0f);
+        for (const auto& v : world->ScopeRing) ringSounding += v != 0.0f;
+    });
+    EXPECT_GT(ringSounding, 0) << "muting must not silence the scope view";
+
+    EXPECT_EQ(audioCallbackCount() - before, 100u + 4 * 20 + 20);
+    EXPECT_EQ(audioUnderflowCount() - underflowsBefore, 4u * 20);
+}
+
+}  // namespace
+}  // namespace vonkel
