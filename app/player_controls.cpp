@@ -4,6 +4,7 @@
 
 #include "platform/audio_stream.h"
 #include "platform/messages.h"
+#include "platform/presenter.h"
 #include "platform/window_events.h"
 
 namespace vonkel {

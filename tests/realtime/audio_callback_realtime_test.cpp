@@ -166,12 +166,17 @@ TEST_F(AudioCallback, NeverAllocatesOrLocksWhateverTheLevelMuteAndFlags) {
         setAudioMuted(!audioMuted());
         runCallbacks(*world, 50, paOutputUnderflow, [](const float*, int32_t) {});
     }
-    // A new game on the main thread while the audio thread renders.
+    // A new game on the main thread while the audio thread renders, and a
+    // clip recording: each block is copied into the capture ring, and once
+    // the ring is full (nobody takes from it here) dropped.
     std::thread restarts([this] {
         for (int i = 0; i < 20; ++i) newGame(*world);
     });
+    setSoundCapture(true);
     runCallbacks(*world, 400, 0, [](const float*, int32_t) {});
+    setSoundCapture(false);
     restarts.join();
+    while (capturedSound().beginPop() != nullptr) capturedSound().endPop();
     EXPECT_EQ(allocations.load(), 0);
     EXPECT_EQ(locks.load(), 0);
 }
@@ -218,6 +223,33 @@ TEST_F(AudioCallback, TheLevelScalesWhatLeavesAfterTheMasterGainAndMuteSilencesI
 
     EXPECT_EQ(audioCallbackCount() - before, 100u + 4 * 20 + 20);
     EXPECT_EQ(audioUnderflowCount() - underflowsBefore, 4u * 20);
+}
+
+TEST_F(AudioCallback, AClipKeepsTheSoundBeforeTheLevelAndTheMute) {
+    runCallbacks(*world, 100, 0, [](const float*, int32_t) {});
+    setAudioVolume(60);
+    setSoundCapture(true);
+    std::vector<std::vector<float>> heard;
+    runCallbacks(*world, 20, 0, [&](const float* out, int32_t) { heard.emplace_back(out, out + kFrames); });
+    setAudioMuted(true);
+    runCallbacks(*world, 5, 0, [](const float*, int32_t) {});
+    setSoundCapture(false);
+    const float gain = 0.6f * 0.6f;
+    int blocks = 0;
+    while (const CapturedSound* block = capturedSound().beginPop()) {
+        ASSERT_EQ(block->frames, kBlockFrames);
+        bool sounding = false;
+        for (int j = 0; j < kBlockFrames; ++j) {
+            if (blocks < 20) {
+                ASSERT_EQ(block->samples[j] * gain, heard[static_cast<size_t>(blocks)][static_cast<size_t>(j)]);
+            }
+            sounding = sounding || block->samples[j] != 0.0f;
+        }
+        EXPECT_TRUE(sounding) << "block " << blocks << ": muted blocks are kept too";
+        capturedSound().endPop();
+        ++blocks;
+    }
+    EXPECT_EQ(blocks, 25);
 }
 
 }  // namespace
