@@ -20,6 +20,7 @@
 #include "output/video_file.h"
 #include "platform/audio_stream.h"
 #include "platform/clock.h"
+#include "platform/messages.h"
 #include "platform/spsc_ring.h"
 
 namespace vonkel {
@@ -345,7 +346,7 @@ void Capture::takeReports(uint32_t nowMs) {
             }
             notice_ = "saved " + std::filesystem::path(report.text).filename().string();
         } else if (report.text[0] != '\0') {
-            std::fprintf(stderr, "vonkel: %s\n", report.text);
+            sayLine(std::string("vonkel: ") + report.text);
             notice_ = "capture failed (see the terminal)";
         }
         noticeMs_ = nowMs;

@@ -41,6 +41,7 @@
 // About 7 s of music are needed for a clear result. Exit code 0 on success,
 // 2 on bad input.
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -112,24 +113,26 @@ std::pair<long, double> bestFit(const float* a, size_t n, const std::vector<floa
         return e;
     };
     const std::vector<float> ea = envelope(a, n), eb = envelope(b.data(), b.size());
-    long coarse = 0;
-    double best = -2.0;
+    // The music repeats itself every beat, so several places fit the
+    // loudness alike: each of the best few is tried sample by sample.
+    std::vector<std::pair<double, long>> coarse;
     for (long o = 0; o + static_cast<long>(ea.size()) <= static_cast<long>(eb.size()); ++o) {
-        const double c = correlation(ea.data(), ea.size(), eb, o);
-        if (c > best) {
-            best = c;
-            coarse = o;
-        }
+        coarse.emplace_back(correlation(ea.data(), ea.size(), eb, o), o);
     }
-    long offset = coarse * static_cast<long>(kHop);
-    best = -2.0;
-    const long around = offset;
+    std::sort(coarse.begin(), coarse.end(), std::greater<>());
+    coarse.resize(std::min<size_t>(coarse.size(), 8));
+    long offset = 0;
+    double best = -2.0;
     const long last = static_cast<long>(b.size()) - static_cast<long>(n);
-    for (long o = std::max(0L, around - 2 * static_cast<long>(kHop)); o <= std::min(last, around + 2 * static_cast<long>(kHop)); ++o) {
-        const double c = correlation(a, n, b, o);
-        if (c > best) {
-            best = c;
-            offset = o;
+    for (const auto& candidate : coarse) {
+        const long around = candidate.second * static_cast<long>(kHop);
+        for (long o = std::max(0L, around - 2 * static_cast<long>(kHop));
+             o <= std::min(last, around + 2 * static_cast<long>(kHop)); ++o) {
+            const double c = correlation(a, n, b, o);
+            if (c > best) {
+                best = c;
+                offset = o;
+            }
         }
     }
     return {offset, best};
