@@ -4,9 +4,11 @@
 // 127.0.0.1); elsewhere the page simply stays online-only.
 //
 // A new build's worker takes over as soon as it has stored the new files;
-// a page still at its start screen then reloads into the new build
-// (`canReload()`), a page in play keeps the build it runs, and the next
-// visit opens the new one.
+// a page still loading or at its start screen then reloads into the new
+// build (`canReload()`), a page in play keeps the build it runs, and the
+// next visit opens the new one. The page calls this first thing, so that
+// no takeover goes unseen; the worker is registered once the page has
+// loaded, not to slow down its first visit.
 export function keepOffline(canReload, report) {
   if (!('serviceWorker' in navigator) || !window.isSecureContext) {
     report.offline = 'unavailable';
@@ -16,11 +18,13 @@ export function keepOffline(canReload, report) {
   navigator.serviceWorker.addEventListener('controllerchange', () => {
     if (hadController && canReload()) location.reload();
   });
-  navigator.serviceWorker.register('service_worker.js')
+  const register = () => navigator.serviceWorker.register('service_worker.js')
     .then(() => navigator.serviceWorker.ready)
     .then(() => { report.offline = 'ready'; })
     .catch((error) => {
       report.offline = 'failed';
       console.warn(`vonkel: no offline copy (${error.message})`);
     });
+  if (document.readyState === 'complete') register();
+  else window.addEventListener('load', register);
 }

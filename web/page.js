@@ -331,8 +331,9 @@ async function main() {
   };
   if (settings.script || settings.mute) page.start();
   else page.preview();
-  keepOffline(() => report.state === 'ready' || report.state === 'error', report);
 }
+
+keepOffline(() => report.state === 'loading' || report.state === 'ready', report);
 
 main().catch((error) => {
   showError(`vonkel could not start: ${error}`);

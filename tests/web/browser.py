@@ -22,16 +22,24 @@ CHROMIUM_FLAGS = [
 
 
 class _QuietHandler(http.server.SimpleHTTPRequestHandler):
+    no_store = False
+
     def log_message(self, *args):
         pass
+
+    def end_headers(self):
+        if self.no_store:
+            self.send_header("Cache-Control", "no-store")
+        super().end_headers()
 
 
 class StaticServer:
     """Serves a folder on http://127.0.0.1 at a port the system picks (or
-    the one given: the same origin again, as a service worker needs)."""
+    the one given: the same origin again, as a service worker needs).
+    no_store keeps every file out of the browser's HTTP cache."""
 
-    def __init__(self, folder, port=0):
-        handler = functools.partial(_QuietHandler, directory=folder)
+    def __init__(self, folder, port=0, no_store=False):
+        handler = functools.partial(type("Handler", (_QuietHandler,), {"no_store": no_store}), directory=folder)
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", port), handler)
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
