@@ -312,7 +312,7 @@ function showError(message) {
 }
 
 async function main() {
-  const module = await createVonkelModule();  // eslint-disable-line no-undef
+  const module = await window.vonkelModuleReady;
   report.moduleReadyMs = performance.now();
   let settings;
   try {
