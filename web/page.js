@@ -73,6 +73,7 @@ class Page {
     });
     this.panel.button('clip').hidden = clipType() === null;
     this.panel.button('sound').hidden = this.audio === null;
+    this.panel.button('fullscreen').hidden = !document.fullscreenEnabled;
     this.screen = null;
     this.nextSeed = null;
     this.lastMask = -1;

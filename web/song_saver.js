@@ -17,7 +17,10 @@ export class SongSaver {
     if (!this.worker) {
       this.worker = new Worker(this.url);
       this.worker.onmessage = ({ data }) => this.settle(data.wav ? null : new Error(data.error), data.wav);
-      this.worker.onerror = (event) => this.settle(new Error(event.message || 'the song worker failed'));
+      this.worker.onerror = (event) => {
+        this.worker = null;  // made afresh for the next save
+        this.settle(new Error(event.message || 'the song worker failed'));
+      };
     }
     return new Promise((resolve, reject) => {
       this.pending = { resolve, reject };
