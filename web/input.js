@@ -1,4 +1,4 @@
-// The keyboard and the gamepad as the game reads them: one snapshot of the
+// The keyboard, the gamepad and the touch pad as the game reads them: one snapshot of the
 // seven keys per frame, built from what is held when the frame starts (a key
 // pressed and released between two frames is not seen, as on the desktop).
 // While the page has no focus or is hidden, every key reads as up.
@@ -46,6 +46,7 @@ export class Input {
   constructor(keyBits, target = window) {
     this.keyBits = keyBits;
     this.held = 0;
+    this.touchPad = null;  // a TouchPad, once the page has one
     // Every key event, also those the game does not read (the end screen
     // and the start overlay listen for "any key").
     this.onAnyKey = null;
@@ -58,7 +59,10 @@ export class Input {
       if (kNoDefault.has(event.code)) event.preventDefault();
       this.held &= ~this.bitOf(event.code);
     });
-    const releaseAll = () => { this.held = 0; };
+    const releaseAll = () => {
+      this.held = 0;
+      if (this.touchPad) this.touchPad.releaseAll();
+    };
     window.addEventListener('blur', releaseAll);
     document.addEventListener('visibilitychange', () => {
       if (document.visibilityState !== 'visible') releaseAll();
@@ -79,7 +83,7 @@ export class Input {
       this.held = 0;
       return 0;
     }
-    let mask = this.held;
+    let mask = this.held | (this.touchPad ? this.touchPad.mask : 0);
     const pads = navigator.getGamepads ? navigator.getGamepads() : [];
     for (const pad of pads) {
       if (!pad || !pad.connected) continue;

@@ -1,93 +1,135 @@
-// The page: reads the URL's settings, waits for a gesture (browsers start
-// audio only then), and drives the wasm module's frame schedule from
-// animation frames. See README.md, "Web".
+// The page: reads the URL's settings, shows the start screen over a still
+// of the game's first frame, waits for a gesture (browsers start audio only
+// then), and drives the wasm module's frame schedule from animation frames.
+// See README.md, "Web".
 import { AudioOutput } from './audio_output.js';
-import { Input, kKeyNames } from './input.js';
+import { ClipRecorder, clipType } from './clip_recorder.js';
+import { Input } from './input.js';
+import { captureName, download, pngOf, shareLink, songFileName, songLink } from './keepsakes.js';
+import { keepOffline } from './offline.js';
+import { Panel } from './panel.js';
 import { Presenter } from './presenter.js';
+import { deviceAtHand, showScreen } from './screens.js';
+import { keyBitsOf, keyListOf, readSettings } from './settings.js';
+import { SongSaver } from './song_saver.js';
+import { TouchPad } from './touch_pad.js';
 
 // A key script runs flat out: frames as fast as the machine allows, about
 // this much work per animation frame, the last frame shown, no sound.
 const kScriptBudgetMs = 12;
-const kDefaultScriptFrames = 3000;
+// Live play keeps the records of the first frames of each start-up (a key
+// script run keeps all), so that a test can hold them against the lab's.
+const kLiveRecords = 120;
 
-function readUint32(params, name) {
-  const text = params.get(name);
-  if (text === null) return null;
-  if (!/^\d{1,10}$/.test(text) || Number(text) > 0xffffffff) {
-    throw new Error(`?${name}= takes a whole number from 0 to 4294967295, not '${text}'`);
-  }
-  return Number(text);
-}
-
-// Calls fn with a copy of `text` in the module's memory (a C string).
-function withText(m, text, fn) {
-  const size = m.lengthBytesUTF8(text) + 1;
-  const pointer = m._malloc(size);
-  try {
-    m.stringToUTF8(text, pointer, size);
-    return fn(pointer);
-  } finally {
-    m._free(pointer);
-  }
-}
-
-// ?keys= is read by the module, with the lab's own reader.
-export function readSettings(search, m) {
-  const params = new URLSearchParams(search);
-  const settings = {
-    seed: readUint32(params, 'seed'),
-    clock: readUint32(params, 'clock'),
-    mute: params.get('mute') === '1',
-    script: params.has('keys'),
-    frames: readUint32(params, 'frames') ?? kDefaultScriptFrames,
-  };
-  if (settings.script) {
-    const error = m.UTF8ToString(withText(m, params.get('keys'), (text) => m._vonkel_read_keys(text)));
-    if (error !== '') throw new Error(`?keys=: ${error}`);
-  }
-  return settings;
-}
-
-// Each key name's bit of the game's key mask, as the module reads the names.
-function keyBitsOf(m) {
-  return Object.fromEntries(kKeyNames.map((name) => [name, withText(m, name, (text) => m._vonkel_key_mask(text))]));
-}
-
-// What a test can read: the state, per-frame digests of a key script run,
-// frame timings and the worklet's counters.
+// What a test can read: the state, the seed and clock of the run, the keys
+// played as a key script, per-frame digests, frame timings, the song's
+// number and the worklet's counters.
 const report = {
   state: 'loading',
   error: null,
+  seed: null,
+  clock: null,
+  song: null,
+  keyScript: '',
   frames: [],
   framesPlayed: 0,
+  framesWhileSaving: null,
   workMs: [],
   moduleReadyMs: null,
   firstFrameMs: null,
   rebases: 0,
   audio: null,
   audioState: null,
+  offline: null,
 };
 window.vonkel = report;
 
-const overlay = document.getElementById('overlay');
-function showMessage(text) {
-  overlay.textContent = text;
-  overlay.hidden = text === '';
-}
+const byId = (id) => document.getElementById(id);
+const calendarSeconds = () => Math.floor(Date.now() / 1000) >>> 0;
 
 class Page {
   constructor(module, settings) {
     this.module = module;
     this.settings = settings;
-    this.presenter = new Presenter(document.getElementById('screen'), document.getElementById('frame'),
-                                   document.getElementById('fullscreen'));
-    this.input = new Input(keyBitsOf(module));
+    this.canvas = byId('screen');
+    this.overlay = byId('overlay');
+    this.presenter = new Presenter(byId('app'), this.canvas);
+    this.keyBits = keyBitsOf(module);
+    this.input = new Input(this.keyBits);
+    this.touch = new TouchPad({ dpadZone: byId('dpad'), dpadFace: byId('dpad-face'),
+                                buttons: [...document.querySelectorAll('#pad-buttons [data-key]')],
+                                keyBits: this.keyBits });
+    this.input.touchPad = this.touch;
     this.audio = settings.mute || settings.script ? null : new AudioOutput();
-    this.input.onAnyKey = () => this.gesture();
-    document.getElementById('frame').addEventListener('click', () => this.gesture());
+    this.saver = new SongSaver();
+    this.clip = new ClipRecorder(this.canvas);
+    this.panel = new Panel({
+      share: () => this.share(),
+      save: () => this.saveSong(),
+      shot: () => this.screenshot(),
+      clip: () => this.toggleClip(),
+      sound: () => this.toggleSound(),
+      fullscreen: () => Presenter.toggleFullscreen(document.documentElement),
+    });
+    this.panel.button('clip').hidden = clipType() === null;
+    this.panel.button('sound').hidden = this.audio === null;
+    this.panel.button('fullscreen').hidden = !document.fullscreenEnabled;
+    this.screen = null;
+    this.nextSeed = null;
+    this.lastMask = -1;
+
+    this.input.onAnyKey = (event) => {
+      if (event.code === 'KeyM') this.toggleSound();
+      this.gesture();
+    };
+    this.overlay.addEventListener('click', (event) => {
+      if (!event.target.closest('[data-action]')) this.gesture();
+    });
+    this.touch.onRelease = () => this.gesture();
+    // A touch screen shows the pad from the start, any other after its
+    // first touch. Any press gives the page the keyboard (in an iframe too).
+    this.setTouch(matchMedia('(pointer: coarse)').matches);
+    window.addEventListener('pointerdown', (event) => {
+      window.focus();
+      if (event.pointerType === 'touch' && !this.presenter.touch) this.setTouch(true);
+    }, true);
+    window.addEventListener('gamepadconnected', () => this.showCard(this.screen));
+    // No menu opens and nothing zooms under a finger (page.css stops
+    // scrolling, panning and selecting).
+    for (const type of ['contextmenu', 'gesturestart']) {
+      document.addEventListener(type, (event) => event.preventDefault());
+    }
   }
 
-  // The start overlay and the end screen wait for a key or a click.
+  setTouch(touch) {
+    this.presenter.setTouch(touch);
+    byId('dpad').hidden = !touch;
+    byId('pad-buttons').hidden = !touch;
+    this.showCard(this.screen);
+  }
+
+  // The card over the picture ({ kind, message }), or none.
+  showCard(screen) {
+    this.screen = screen;
+    this.overlay.hidden = screen === null;
+    if (screen) showScreen(byId('card'), { ...screen, device: deviceAtHand(this.presenter.touch), song: report.song });
+  }
+
+  // The start screen, over the first frame of the game that a gesture
+  // starts (the same seed; the clock is read again at the start).
+  preview() {
+    const m = this.module;
+    this.nextSeed = this.settings.seed ?? calendarSeconds();
+    m._vonkel_start(this.nextSeed, this.settings.clock ?? Date.now() >>> 0, performance.now());
+    m._vonkel_play_frame(0);
+    m._vonkel_take_samples();
+    this.present();
+    this.updateSong();
+    report.state = 'ready';
+    this.showCard({ kind: 'start' });
+  }
+
+  // The start screen and the end screen wait for a key, a click or a tap.
   async gesture() {
     if (report.state !== 'ready' && report.state !== 'ended') return;
     report.state = 'starting';
@@ -97,6 +139,7 @@ class Page {
       } catch (error) {
         console.warn(`vonkel: no sound (${error.message})`);
         this.audio = null;
+        this.panel.button('sound').hidden = true;
       }
     }
     this.start();
@@ -106,14 +149,15 @@ class Page {
   // from ?clock= or the millisecond clock, both read now.
   start() {
     const now = Date.now();
-    const seed = this.settings.seed ?? Math.floor(now / 1000) >>> 0;
+    const seed = this.nextSeed ?? this.settings.seed ?? Math.floor(now / 1000) >>> 0;
     const clock = this.settings.clock ?? now >>> 0;
+    this.nextSeed = null;
     this.module._vonkel_start(seed, clock, performance.now());
     if (this.audio) this.audio.reset();
-    report.frames = [];
-    report.framesPlayed = 0;
-    report.state = 'playing';
-    showMessage('');
+    Object.assign(report, { seed, clock, keyScript: '', frames: [], framesPlayed: 0, state: 'playing' });
+    this.lastMask = -1;
+    this.updateSong();
+    this.showCard(null);
     requestAnimationFrame(() => (this.settings.script ? this.scriptTick() : this.tick()));
   }
 
@@ -121,6 +165,10 @@ class Page {
   playFrame(mask) {
     const m = this.module;
     const started = performance.now();
+    if (mask !== this.lastMask) {
+      report.keyScript += `${m._vonkel_frame_index()} ${keyListOf(mask, this.keyBits)}\n`;
+      this.lastMask = mask;
+    }
     const goOn = m._vonkel_play_frame(mask) !== 0;
     const count = m._vonkel_pending_sample_count();
     if (this.audio && count > 0) {
@@ -130,7 +178,8 @@ class Page {
     report.workMs.push(performance.now() - started);
     if (report.workMs.length > 2000) report.workMs.splice(0, 1000);
     report.framesPlayed++;
-    if (this.settings.script) {
+    if (this.saver.busy) report.framesWhileSaving++;
+    if (this.settings.script || report.frames.length < kLiveRecords) {
       const [frame, time, quit, grid, framebuffer, samples, sampleHash] =
         m.UTF8ToString(m._vonkel_frame_record()).split(' ');
       report.frames.push({ frame: Number(frame), time: Number(time), quit: quit === '1', grid, framebuffer,
@@ -142,6 +191,14 @@ class Page {
   present() {
     this.presenter.show(this.module.HEAPU8, this.module._vonkel_canvas_pixels());
     if (report.firstFrameMs === null) report.firstFrameMs = performance.now();
+  }
+
+  // A new game has a new song: its number beside the picture.
+  updateSong() {
+    const song = this.module._vonkel_song_number();
+    if (song === report.song) return;
+    report.song = song;
+    this.panel.setSong(song);
   }
 
   // Real time: every frame whose start the clock has reached, a few at most.
@@ -160,9 +217,12 @@ class Page {
       report.audio = this.audio.counters;
       report.audioState = this.audio.context.state;
     }
-    if (played) this.present();
+    if (played) {
+      this.present();
+      this.updateSong();
+    }
     if (goOn) requestAnimationFrame(() => this.tick());
-    else this.end('The game has ended. Click or press a key to start a new one.');
+    else this.end({ kind: 'end' });
   }
 
   // A key script: flat out, within a budget per animation frame.
@@ -176,30 +236,90 @@ class Page {
       goOn = this.playFrame(this.module._vonkel_script_keys(frame));
     } while (goOn && performance.now() < until);
     this.present();
+    this.updateSong();
     if (goOn && this.module._vonkel_frame_index() < this.settings.frames) {
       requestAnimationFrame(() => this.scriptTick());
     } else {
-      this.end(goOn ? 'The key script has played. Click or press a key to play it again.'
-        : 'The game has ended. Click or press a key to play the key script again.');
+      this.end({ kind: 'message', message: goOn ? 'The key script has played. Click or press a key to play it again.'
+        : 'The game has ended. Click or press a key to play the key script again.' });
     }
   }
 
-  end(message) {
+  end(screen) {
     report.state = 'ended';
-    showMessage(message);
+    if (this.clip.recording) this.toggleClip();
+    this.showCard(screen);
+  }
+
+  async share() {
+    const url = songLink(location.href, report.song);
+    report.sharedLink = url;
+    const how = await shareLink(url, report.song);
+    const said = { shared: 'Link shared', copied: 'Link to this song copied', cancelled: '',
+                   failed: `Link to this song: ${url}` };
+    this.panel.say(said[how], how === 'failed');
+  }
+
+  // Save song: 60 s of the song playing, rendered in the song worker.
+  async saveSong() {
+    if (this.saver.busy) return;
+    const song = report.song;
+    this.panel.setState('save', { busy: true });
+    this.panel.say(`Saving song ${song}…`, true);
+    report.framesWhileSaving = 0;
+    try {
+      download(await this.saver.render(song), songFileName(song));
+      this.panel.say(`Saved ${songFileName(song)}`);
+    } catch (error) {
+      this.panel.say(`The song could not be saved (${error.message})`);
+    } finally {
+      this.panel.setState('save', { busy: false });
+    }
+  }
+
+  async screenshot() {
+    const name = captureName(new Date(), report.song, 'png');
+    download(await pngOf(this.canvas), name);
+    this.panel.say(`Saved ${name}`);
+  }
+
+  async toggleClip() {
+    if (this.clip.recording) {
+      this.panel.setState('clip', { on: false });
+      const { blob, extension, startedAt } = await this.clip.stop();
+      const name = captureName(startedAt, this.clipSong, extension);
+      download(blob, name);
+      this.panel.say(`Saved ${name}`);
+    } else if (this.clip.start(this.audio ? this.audio.stream() : null)) {
+      this.clipSong = report.song;
+      this.panel.setState('clip', { on: true });
+      this.panel.say('Recording a clip: Clip again stops it');
+    }
+  }
+
+  toggleSound() {
+    if (!this.audio) return;
+    this.audio.setMuted(!this.audio.muted);
+    this.panel.setState('sound', { on: this.audio.muted });
+    this.panel.say(this.audio.muted ? 'Sound off (M turns it on)' : 'Sound on');
   }
 }
 
+function showError(message) {
+  report.state = 'error';
+  report.error = message;
+  byId('overlay').hidden = false;
+  showScreen(byId('card'), { kind: 'message', message });
+}
+
 async function main() {
-  const module = await createVonkelModule();  // eslint-disable-line no-undef
+  const module = await window.vonkelModuleReady;
   report.moduleReadyMs = performance.now();
   let settings;
   try {
     settings = readSettings(location.search, module);
   } catch (error) {
-    report.state = 'error';
-    report.error = error.message;
-    showMessage(error.message);
+    showError(error.message);
     return;
   }
   window.vonkelModule = module;  // for measurements and debugging from the console
@@ -210,17 +330,13 @@ async function main() {
       module.UTF8ToString(module._vonkel_status()).split(' ').map(Number);
     return { x, y, scope, gameOver, energy, score, song };
   };
-  if (settings.script || settings.mute) {
-    page.start();
-  } else {
-    report.state = 'ready';
-    showMessage('Click or press a key to start');
-  }
+  if (settings.script || settings.mute) page.start();
+  else page.preview();
 }
 
+keepOffline(() => report.state === 'loading' || report.state === 'ready', report);
+
 main().catch((error) => {
-  report.state = 'error';
-  report.error = String(error);
-  showMessage(`vonkel could not start: ${error}`);
+  showError(`vonkel could not start: ${error}`);
   throw error;
 });

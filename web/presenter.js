@@ -1,39 +1,45 @@
-// The 640 x 480 output picture on a canvas, scaled by CSS without smoothing:
-// the largest whole multiple that fits the page (or, on a page smaller than
-// the picture, whatever fits), and a button for the Fullscreen API.
-const kWidth = 640;
-const kHeight = 480;
+// The 640 x 480 output picture on a canvas, scaled by CSS without smoothing,
+// in the arrangement of layout.js that suits the page's size and the
+// presence of the touch pad; and a Fullscreen API toggle.
+import { kHeight, kRoom, kWidth, layoutFor } from './layout.js';
 
 export class Presenter {
-  constructor(canvas, frame, fullscreenButton) {
+  constructor(app, canvas) {
+    this.app = app;
     this.canvas = canvas;
-    this.frame = frame;
+    this.touch = false;
     canvas.width = kWidth;
     canvas.height = kHeight;
     this.context = canvas.getContext('2d', { alpha: false });
     this.image = null;
+    for (const [name, pixels] of Object.entries(kRoom)) app.style.setProperty(`--${name}`, `${pixels}px`);
     const fit = () => this.fit();
     window.addEventListener('resize', fit);
     document.addEventListener('fullscreenchange', fit);
-    fullscreenButton.addEventListener('click', () => this.toggleFullscreen());
     fit();
   }
 
-  static scaleFor(width, height) {
-    const fits = Math.min(width / kWidth, height / kHeight);
-    return fits >= 1 ? Math.floor(fits) : fits;
+  // Shows or hides the touch pad: the arrangement changes with it.
+  setTouch(touch) {
+    this.touch = touch;
+    this.fit();
   }
 
   fit() {
-    const scale = Presenter.scaleFor(this.frame.clientWidth, this.frame.clientHeight);
+    const style = getComputedStyle(this.app);
+    const width = this.app.clientWidth - parseFloat(style.paddingLeft) - parseFloat(style.paddingRight);
+    const height = this.app.clientHeight - parseFloat(style.paddingTop) - parseFloat(style.paddingBottom);
+    const { mode, scale } = layoutFor(width, height, this.touch);
     this.scale = scale;
+    this.app.className = mode;
+    this.app.style.setProperty('--scale', scale);
     this.canvas.style.width = `${kWidth * scale}px`;
     this.canvas.style.height = `${kHeight * scale}px`;
   }
 
-  toggleFullscreen() {
+  static toggleFullscreen(element) {
     if (document.fullscreenElement) document.exitFullscreen();
-    else if (this.frame.requestFullscreen) this.frame.requestFullscreen().catch(() => {});
+    else if (element.requestFullscreen) element.requestFullscreen().catch(() => {});
   }
 
   // `heap` is the module's memory, `pointer` the RGBA picture in it. The

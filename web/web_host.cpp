@@ -137,6 +137,10 @@ EMSCRIPTEN_KEEPALIVE const char* vonkel_status() {
     return pageText(text);
 }
 
+// The number of the song playing, as `vonkel --verbose` prints it: a
+// start-up seeded with it plays that song in its first game.
+EMSCRIPTEN_KEEPALIVE double vonkel_song_number() { return static_cast<double>(game().run->world().songNumber); }
+
 // Reads a key script (the lab's format and reader). Returns "" and keeps the
 // script, or the message of its first fault.
 EMSCRIPTEN_KEEPALIVE const char* vonkel_read_keys(const char* text) {

@@ -22,18 +22,31 @@ CHROMIUM_FLAGS = [
 
 
 class _QuietHandler(http.server.SimpleHTTPRequestHandler):
+    no_store = False
+
     def log_message(self, *args):
         pass
 
+    def end_headers(self):
+        if self.no_store:
+            self.send_header("Cache-Control", "no-store")
+        super().end_headers()
+
 
 class StaticServer:
-    """Serves a folder on http://127.0.0.1 at a port the system picks."""
+    """Serves a folder on http://127.0.0.1 at a port the system picks (or
+    the one given: the same origin again, as a service worker needs).
+    no_store keeps every file out of the browser's HTTP cache."""
 
-    def __init__(self, folder):
-        handler = functools.partial(_QuietHandler, directory=folder)
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    def __init__(self, folder, port=0, no_store=False):
+        handler = functools.partial(type("Handler", (_QuietHandler,), {"no_store": no_store}), directory=folder)
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", port), handler)
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
+
+    @property
+    def port(self):
+        return self.httpd.server_address[1]
 
     @property
     def url(self):
@@ -78,6 +91,28 @@ class Browser:
 
     def cdp(self, method, **params):
         return self.driver.execute_cdp_cmd(method, params)
+
+    def box(self, selector):
+        """An element's rectangle in CSS pixels: {left, top, right, bottom, width, height}."""
+        return self.driver.execute_script(
+            "const r = document.querySelector(arguments[0]).getBoundingClientRect();"
+            "return {left: r.left, top: r.top, right: r.right, bottom: r.bottom, width: r.width, height: r.height};",
+            selector)
+
+    def touch(self, kind, *points):
+        """A touch event (touchStart, touchMove, touchEnd) with points (id, x, y)."""
+        self.cdp("Input.dispatchTouchEvent", type=kind,
+                 touchPoints=[{"id": i, "x": x, "y": y} for i, x, y in points])
+
+    def allow_downloads(self, folder):
+        self.cdp("Browser.setDownloadBehavior", behavior="allow", downloadPath=folder)
+
+    def wait_for_download(self, folder, timeout):
+        """The name of the one finished download in `folder`."""
+        def finished():
+            names = os.listdir(folder)
+            return names if len(names) == 1 and not names[0].endswith(".crdownload") else None
+        return self.wait_for(finished, timeout, f"a download in {folder}")[0]
 
     def close(self):
         try:

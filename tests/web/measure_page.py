@@ -6,6 +6,7 @@ synthesiser's speed in wasm against vonkel-lab's native one.
 """
 import gzip
 import os
+import re
 import statistics
 import subprocess
 import sys
@@ -15,13 +16,18 @@ import time
 from browser import LAB, SITE, Browser, StaticServer
 from test_lab_equality import page_url
 
-SHIPPED = ["vonkel.wasm", "vonkel.js", "index.html", "page.js", "presenter.js", "input.js",
-           "audio_output.js", "audio_worklet.js"]
+
+
+def shipped():
+    """Every file the page ships: the service worker and the files it keeps."""
+    with open(os.path.join(SITE, "service_worker.js")) as f:
+        kept = re.findall(r"'([^']+)'", re.search(r"const kFiles = \[(.*)\];", f.read()).group(1))
+    return ["service_worker.js"] + [name for name in kept if name != "./"]
 
 
 def compressed_size():
     total = 0
-    for name in SHIPPED:
+    for name in shipped():
         with open(os.path.join(SITE, name), "rb") as f:
             total += len(gzip.compress(f.read(), 9))
     return total

@@ -42,7 +42,8 @@ class LivePage(unittest.TestCase):
         b.open(self.server.url + query)
         b.wait_for(lambda: b.report("state") == "ready", 30, "the start overlay")
         overlay = b.driver.find_element("id", "overlay")
-        self.assertIn("click or press a key to start", overlay.text.lower())
+        for words in ("vonkel", "Arrow keys", "Z or Enter", "Esc", "Click or press a key to start"):
+            self.assertIn(words, overlay.text)
         overlay.click()
         b.wait_for(lambda: b.report("state") == "playing", 30, "the game to start")
         self.wait_frames(5)
@@ -60,6 +61,11 @@ class LivePage(unittest.TestCase):
                              mobile=False)
             self.browser.wait_for(lambda: abs(d.execute_script(screen_width) - 640 * scale) < 0.5, 5,
                                   f"a {640 * scale} px wide picture in {width} x {height}")
+            picture, panel = self.browser.box("#screen"), self.browser.box("#panel")
+            self.assertTrue(panel["left"] >= picture["right"] or panel["top"] >= picture["bottom"],
+                            f"the panel {panel} beside or below the picture {picture}")
+            self.assertTrue(panel["right"] <= width and panel["bottom"] <= height, "and inside the page")
+        self.assertEqual(d.find_element("id", "song").text, "7", "the song's number beside the picture")
 
     def test_keys_steer_escape_opens_the_scope_view_and_quits_to_the_end_screen(self):
         self.start()

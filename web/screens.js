@@ -1,0 +1,58 @@
+// The cards over the picture: the start screen (the game's name, what it
+// is, the controls of the device at hand) over a still of the game's first
+// frame, the end screen (the same, with the song's number and Share and
+// Save), and plain messages (loading, errors, a key script's end).
+
+// The controls, as a player of each device reads them.
+const kControls = {
+  keys: [['Arrow keys', 'steer'], ['Z or Enter', 'boost'], ['Esc', 'scope view'], ['M', 'sound on/off']],
+  pad: [['D-pad or stick', 'steer'], ['A or B', 'boost'], ['Start', 'scope view']],
+  touch: [['Left pad', 'steer, slide between arrows'], ['A', 'boost'], ['Start', 'scope view']],
+};
+const kAbout = 'An arcade toy that composes its soundtrack while you play: every game, a new song.';
+const kHowTo = 'Calm green tiles restore your energy, magenta ones drain it. Pickups give boost.';
+
+// The device a player is holding: the touch pad if it shows, a gamepad if
+// one is plugged in, else the keyboard.
+export function deviceAtHand(touch) {
+  if (touch) return 'touch';
+  const pads = navigator.getGamepads ? [...navigator.getGamepads()] : [];
+  return pads.some((pad) => pad && pad.connected) ? 'pad' : 'keys';
+}
+
+function element(tag, className, text) {
+  const node = document.createElement(tag);
+  if (className) node.className = className;
+  if (text !== undefined) node.textContent = text;
+  return node;
+}
+
+// Fills `card` with the screen of `kind` ('start' or 'end') for `device`,
+// with the song's number; or with a plain `message`.
+export function showScreen(card, { kind, device, song, message }) {
+  card.replaceChildren();
+  card.className = kind;
+  if (kind === 'message') {
+    card.append(element('p', 'call', message));
+    return;
+  }
+  card.append(element('h1', null, 'vonkel'));
+  card.append(element('p', 'about', kind === 'end' ? 'The game has ended.' : kAbout));
+  if (kind === 'start') card.append(element('p', 'howto', kHowTo));
+  const controls = element('dl', 'controls');
+  for (const [control, action] of kControls[device]) {
+    controls.append(element('dt', null, control), element('dd', null, action));
+  }
+  card.append(controls);
+  if (song !== null) card.append(element('p', 'song', `song ${song}`));
+  if (kind === 'end') {
+    const actions = element('p', 'actions');
+    actions.append(element('button', null, 'Share'), element('button', null, 'Save song'));
+    actions.children[0].dataset.action = 'share';
+    actions.children[1].dataset.action = 'save';
+    for (const button of actions.children) button.type = 'button';
+    card.append(actions);
+  }
+  const start = kind === 'end' ? 'start a new game' : 'start';
+  card.append(element('p', 'call', device === 'touch' ? `Tap to ${start}` : `Click or press a key to ${start}`));
+}
