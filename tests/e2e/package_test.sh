@@ -56,7 +56,7 @@ lintian "$deb" >"$work/lintian.txt" 2>&1
 grep '^E:' "$work/lintian.txt" && fail "lintian reports errors"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "depends: $depends"
-for library in libsdl2-2.0-0 libportaudio2 libasound2 libpng16-16 libc6; do
+for library in libsdl2-2.0-0 libportaudio2 libasound2 libpng16-16 libc6 libavcodec59 libavformat59 libsndfile1; do
     grep -q "\b$library\b" <<<"$depends" || fail "the package does not depend on $library: $depends"
 done
 
