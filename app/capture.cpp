@@ -4,7 +4,6 @@
 
 #include <array>
 #include <atomic>
-#include <climits>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -14,10 +13,10 @@
 #include <vector>
 
 #include "app/capture_names.h"
+#include "app/clip_writer.h"
 #include "core/world.h"
 #include "output/output_file.h"
 #include "output/png_writer.h"
-#include "output/video_file.h"
 #include "platform/audio_stream.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
@@ -45,8 +44,6 @@ struct Report {
     char text[600];  // the saved file's path, or what went wrong
 };
 
-int32_t msBetween(uint32_t from, uint32_t to) { return static_cast<int32_t>(to - from); }
-
 std::tm localNow() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -66,17 +63,7 @@ struct Capture::Worker {
     SpscRing<Report, 16> reports;
     std::atomic<bool> quitting{false};
 
-    // The clip being written (this thread's own).
-    output::VideoWriter clip;
-    bool clipOpen = false;
-    uint32_t clipStartMs = 0;
-    int32_t clipEndMs = INT32_MAX;  // from the start: set when the stop is ordered
-    std::string clipPath;
-    bool heardFirstBlock = false;
-    uint64_t nextBlock = 0;
-    int64_t soundWritten = 0;  // samples in the clip so far
-    int64_t lostSamples = 0;
-    std::vector<float> silence = std::vector<float>(kBlockFrames, 0.0f);
+    ClipWriter clip;  // the clip being written (this thread's own)
     std::thread thread;  // last: it starts once everything above is made
 
     explicit Worker(std::string where) : folder(std::move(where)) { thread = std::thread([this] { run(); }); }
@@ -132,23 +119,13 @@ struct Capture::Worker {
     }
 
     void startClip(const Command& c) {
-        clipPath = freePath(c, "mp4");
-        if (clipPath.empty()) return report(Report::ClipFailed, "");
-        // One encoder thread: the other core stays the game's.
-        const std::string error =
-            clip.open(clipPath, {.format = output::VideoFormat::Mp4, .keepExisting = true, .encoderThreads = 1});
-        if (!error.empty()) return failClip(error);
-        clipOpen = true;
-        clipStartMs = c.atMs;
-        clipEndMs = INT32_MAX;
-        heardFirstBlock = false;
-        soundWritten = 0;
-        lostSamples = 0;
+        const std::string path = freePath(c, "mp4");
+        if (path.empty()) return report(Report::ClipFailed, "");
+        if (std::string error = clip.open(path, c.atMs); !error.empty()) return report(Report::ClipFailed, error);
     }
 
     void failClip(const std::string& error) {
         clip.discard();
-        clipOpen = false;
         report(Report::ClipFailed, error);
     }
 
@@ -156,88 +133,41 @@ struct Capture::Worker {
     // one they wait: the clip about to open takes them (what came before it,
     // from an earlier clip, it skips by its time).
     void takeClipInput() {
-        while (clipOpen) {
+        while (clip.isOpen()) {
             const Picture* p = frames.beginPop();
             if (p == nullptr) break;
-            std::string error;
-            const int32_t at = msBetween(clipStartMs, p->atMs);
-            if (at >= 0 && at < clipEndMs) {
-                error = clip.addPicture(p->pixels.data(), msBetween(clipStartMs, p->atMs), p->durationMs);
-            }
+            const std::string error = clip.addPicture(p->pixels.data(), p->atMs, p->durationMs);
             frames.endPop();
             if (!error.empty()) failClip(error);
         }
         SoundCaptureRing& sound = capturedSound();
-        while (clipOpen) {
+        while (clip.isOpen()) {
             const CapturedSound* block = sound.beginPop();
             if (block == nullptr) break;
-            const std::string error = takeSound(*block);
+            const std::string error = clip.addSound(*block);
             sound.endPop();
             if (!error.empty()) failClip(error);
         }
     }
 
-    std::string addSilence(int64_t samples) {
-        soundWritten += std::max<int64_t>(samples, 0);
-        for (; samples > 0; samples -= kBlockFrames) {
-            const auto count = static_cast<size_t>(std::min<int64_t>(samples, kBlockFrames));
-            if (std::string error = clip.addSound(std::span<const float>(silence).first(count)); !error.empty()) {
-                return error;
-            }
-        }
-        return {};
-    }
-
-    // The clip's sound keeps time with its pictures: it starts at the first
-    // picture, a block rendered later is put in place by silence before it,
-    // and so is a block that comes more than 100 ms late (the sound stopped
-    // for a while: a dropout the speakers played as silence too). Blocks the
-    // ring had no room for (this thread fell behind) are silence as well.
-    std::string takeSound(const CapturedSound& block) {
-        constexpr int64_t kLateSamples = kSampleRate / 10;
-        const int32_t sinceStart = msBetween(clipStartMs, block.clockMs);
-        if (sinceStart < 0 || sinceStart >= clipEndMs) return {};  // rendered before the clip or after it
-        const int64_t due = int64_t{sinceStart} * kSampleRate / 1000;
-        if (!heardFirstBlock) {
-            heardFirstBlock = true;
-            nextBlock = block.sequence;
-            if (std::string error = addSilence(due); !error.empty()) return error;
-        }
-        if (block.sequence > nextBlock) {
-            const int64_t lost = static_cast<int64_t>(block.sequence - nextBlock) * kBlockFrames;
-            lostSamples += lost;
-            if (std::string error = addSilence(lost); !error.empty()) return error;
-        }
-        if (due - soundWritten > kLateSamples) {
-            if (std::string error = addSilence(due - soundWritten); !error.empty()) return error;
-        }
-        nextBlock = block.sequence + 1;
-        soundWritten += block.frames;
-        return clip.addSound(std::span<const float>(block.samples, static_cast<size_t>(block.frames)));
-    }
-
     void stopClip(uint32_t atMs) {
-        clipEndMs = msBetween(clipStartMs, atMs);
+        clip.endAt(atMs);
         takeClipInput();
-        if (!clipOpen) return;
-        clipOpen = false;
-        std::string error = clip.finish();
-        if (error.empty()) error = clip.publish();
-        if (!error.empty()) {
-            clip.discard();
-            report(Report::Failed, error);
-            return;
-        }
-        if (lostSamples > 0) {
-            report(Report::Failed, "the clip " + output::quotedPath(clipPath) + " lost " +
-                                       std::to_string(lostSamples * 1000 / kSampleRate) +
+        if (!clip.isOpen()) return;
+        if (std::string error = clip.finish(); !error.empty()) return report(Report::Failed, error);
+        if (clip.lostMs() > 0) {
+            report(Report::Failed, "the clip " + output::quotedPath(clip.path()) + " lost " +
+                                       std::to_string(clip.lostMs()) +
                                        " ms of sound, recorded as silence (the encoder fell behind)");
         }
-        report(Report::Saved, clipPath);
+        report(Report::Saved, clip.path());
     }
 
     void run() {
         for (;;) {
+            // Read before looking for orders: every order given before the
+            // quit is then seen, and done, before the thread ends.
+            const bool quit = quitting;
             bool busy = false;
             if (const Command* c = orders.beginPop()) {
                 const Command order = *c;
@@ -249,7 +179,7 @@ struct Capture::Worker {
             }
             takeClipInput();
             if (!busy) {
-                if (quitting) return;
+                if (quit) return;
                 std::this_thread::sleep_for(std::chrono::milliseconds(4));
             }
         }

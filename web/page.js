@@ -3,15 +3,14 @@
 // then), and drives the wasm module's frame schedule from animation frames.
 // See README.md, "Web".
 import { AudioOutput } from './audio_output.js';
-import { ClipRecorder, clipType } from './clip_recorder.js';
+import { clipType } from './clip_recorder.js';
 import { Input } from './input.js';
-import { captureName, download, pngOf, shareLink, songFileName, songLink } from './keepsakes.js';
+import { KeepsakeActions } from './keepsake_actions.js';
 import { keepOffline } from './offline.js';
 import { Panel } from './panel.js';
 import { Presenter } from './presenter.js';
 import { deviceAtHand, showScreen } from './screens.js';
 import { keyBitsOf, keyListOf, readSettings } from './settings.js';
-import { SongSaver } from './song_saver.js';
 import { TouchPad } from './touch_pad.js';
 
 // A key script runs flat out: frames as fast as the machine allows, about
@@ -61,16 +60,15 @@ class Page {
                                 keyBits: this.keyBits });
     this.input.touchPad = this.touch;
     this.audio = settings.mute || settings.script ? null : new AudioOutput();
-    this.saver = new SongSaver();
-    this.clip = new ClipRecorder(this.canvas);
     this.panel = new Panel({
-      share: () => this.share(),
-      save: () => this.saveSong(),
-      shot: () => this.screenshot(),
-      clip: () => this.toggleClip(),
+      share: () => this.keepsakes.share(),
+      save: () => this.keepsakes.saveSong(),
+      shot: () => this.keepsakes.screenshot(),
+      clip: () => this.keepsakes.toggleClip(),
       sound: () => this.toggleSound(),
       fullscreen: () => Presenter.toggleFullscreen(document.documentElement),
     });
+    this.keepsakes = new KeepsakeActions(this.panel, this.canvas, report, () => this.audio);
     this.panel.button('clip').hidden = clipType() === null;
     this.panel.button('sound').hidden = this.audio === null;
     this.panel.button('fullscreen').hidden = !document.fullscreenEnabled;
@@ -178,7 +176,7 @@ class Page {
     report.workMs.push(performance.now() - started);
     if (report.workMs.length > 2000) report.workMs.splice(0, 1000);
     report.framesPlayed++;
-    if (this.saver.busy) report.framesWhileSaving++;
+    if (this.keepsakes.saving) report.framesWhileSaving++;
     if (this.settings.script || report.frames.length < kLiveRecords) {
       const [frame, time, quit, grid, framebuffer, samples, sampleHash] =
         m.UTF8ToString(m._vonkel_frame_record()).split(' ');
@@ -247,54 +245,8 @@ class Page {
 
   end(screen) {
     report.state = 'ended';
-    if (this.clip.recording) this.toggleClip();
+    this.keepsakes.stopClip();
     this.showCard(screen);
-  }
-
-  async share() {
-    const url = songLink(location.href, report.song);
-    report.sharedLink = url;
-    const how = await shareLink(url, report.song);
-    const said = { shared: 'Link shared', copied: 'Link to this song copied', cancelled: '',
-                   failed: `Link to this song: ${url}` };
-    this.panel.say(said[how], how === 'failed');
-  }
-
-  // Save song: 60 s of the song playing, rendered in the song worker.
-  async saveSong() {
-    if (this.saver.busy) return;
-    const song = report.song;
-    this.panel.setState('save', { busy: true });
-    this.panel.say(`Saving song ${song}…`, true);
-    report.framesWhileSaving = 0;
-    try {
-      download(await this.saver.render(song), songFileName(song));
-      this.panel.say(`Saved ${songFileName(song)}`);
-    } catch (error) {
-      this.panel.say(`The song could not be saved (${error.message})`);
-    } finally {
-      this.panel.setState('save', { busy: false });
-    }
-  }
-
-  async screenshot() {
-    const name = captureName(new Date(), report.song, 'png');
-    download(await pngOf(this.canvas), name);
-    this.panel.say(`Saved ${name}`);
-  }
-
-  async toggleClip() {
-    if (this.clip.recording) {
-      this.panel.setState('clip', { on: false });
-      const { blob, extension, startedAt } = await this.clip.stop();
-      const name = captureName(startedAt, this.clipSong, extension);
-      download(blob, name);
-      this.panel.say(`Saved ${name}`);
-    } else if (this.clip.start(this.audio ? this.audio.stream() : null)) {
-      this.clipSong = report.song;
-      this.panel.setState('clip', { on: true });
-      this.panel.say('Recording a clip: Clip again stops it');
-    }
   }
 
   toggleSound() {

@@ -126,6 +126,7 @@ done
 # --- closed while recording: the clip is finished ----------------------------------------
 xdotool key F9
 sleep 1.5
+case "$(title)" in "vonkel - recording 0:0"*) ;; *) fail "F9 started no clip: the title is '$(title)'" ;; esac
 "$close_helper" "$window" || fail "the close-request helper failed"
 wait "$game_pid"
 code=$?
