@@ -117,6 +117,10 @@ struct VideoWriter::State {
             video->gop_size = 125;  // a key picture every two seconds or so: quick seeking
             av_opt_set(video->priv_data, "preset", "veryfast", 0);
             av_opt_set(video->priv_data, "crf", "20", 0);
+        } else {
+            // FFV1 version 3 in slices, which its encoder works on in parallel.
+            video->level = 3;
+            video->slices = 4;
         }
         if ((muxer->oformat->flags & AVFMT_GLOBALHEADER) != 0) video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         if (const int opened = avcodec_open2(video, codec, nullptr); opened < 0) return failed("video encoder", opened);
