@@ -1,7 +1,6 @@
-// Draws the game's icon with the game's own raster: four tiles of the field
-// (calm, neutral, hazard, calm) and the player's ship over their middle, on
-// the game's black. Writes it as PNG pictures of the hicolor sizes and as an
-// SVG with one square per pixel, so that every size shows the same pixels.
+// Writes the game's icon (game/icon.h) as PNG pictures of the hicolor sizes
+// and as an SVG with one square per pixel, so that every size shows the same
+// pixels.
 //
 // usage: make_icon OUTPUT-DIR    (writes vonkel-SIZE.png and vonkel.svg)
 #include <png.h>
@@ -11,37 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "core/world.h"
-#include "game/framebuffer.h"
-#include "game/glyphs.h"
-#include "game/terrain.h"
+#include "game/icon.h"
 
 namespace {
 
 using namespace vonkel;
 
-constexpr int kIconPixels = 16;  // the picture is 16 x 16 game pixels
 constexpr int kSizes[] = {16, 32, 48, 64, 128, 256};
-constexpr uint32_t kPlayerColour = 0xC0FFFF;
 
-std::vector<uint32_t> drawIcon() {
-    auto world = std::make_unique<World>();
-    const int kinds[2][2] = {{TerrainKind::Calm, TerrainKind::Neutral}, {TerrainKind::Hazard, TerrainKind::Calm}};
-    for (int row = 0; row < 2; ++row) {
-        for (int column = 0; column < 2; ++column) {
-            const int kind = kinds[row][column];
-            drawGlyph(*world, tileGlyphs[kind], kKindColours[kind], 8 * column, 8 * row, row + column);
-        }
-    }
-    drawGlyph(*world, playerGlyph, kPlayerColour, 4, 4, 0);
-    std::vector<uint32_t> icon;
-    for (int y = 0; y < kIconPixels; ++y) {
-        for (int x = 0; x < kIconPixels; ++x) icon.push_back(world->Framebuffer[static_cast<size_t>(y * kScreenWidth + x)]);
-    }
-    return icon;
-}
-
-bool writePng(const std::string& path, const std::vector<uint32_t>& icon, int size) {
+bool writePng(const std::string& path, const std::array<uint32_t, kIconPixels * kIconPixels>& icon, int size) {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -70,7 +47,7 @@ bool writePng(const std::string& path, const std::vector<uint32_t>& icon, int si
     return std::fclose(file) == 0;
 }
 
-bool writeSvg(const std::string& path, const std::vector<uint32_t>& icon) {
+bool writeSvg(const std::string& path, const std::array<uint32_t, kIconPixels * kIconPixels>& icon) {
     FILE* file = std::fopen(path.c_str(), "w");
     if (file == nullptr) return false;
     std::fprintf(file,
@@ -97,7 +74,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    const std::vector<uint32_t> icon = drawIcon();
+    const auto icon = drawIcon();
     for (int size : kSizes) {
         const std::string path = dir + "/vonkel-" + std::to_string(size) + ".png";
         if (!writePng(path, icon, size)) {
