@@ -20,7 +20,6 @@ esac
 jobs=$(nproc)
 export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 
 passed=0
 failed=0
