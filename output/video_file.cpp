@@ -122,11 +122,7 @@ struct VideoWriter::State {
             video->level = 3;
             video->slices = 4;
         }
-        if ((muxer->oformat->flags & AVFMT_GLOBALHEADER) != 0) video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        if (const int opened = avcodec_open2(video, codec, nullptr); opened < 0) return failed("video encoder", opened);
-        videoStream = avformat_new_stream(muxer, nullptr);
-        videoStream->time_base = video->time_base;
-        avcodec_parameters_from_context(videoStream->codecpar, video);
+        if (std::string error = openStream(video, codec, videoStream, "video encoder"); !error.empty()) return error;
 
         picture = av_frame_alloc();
         picture->format = video->pix_fmt;
@@ -141,6 +137,17 @@ struct VideoWriter::State {
         return {};
     }
 
+    // Opens an encoder and gives the muxer a stream that carries what it makes.
+    std::string openStream(AVCodecContext* encoder, const AVCodec* codec, AVStream*& stream, const char* what) {
+        if ((muxer->oformat->flags & AVFMT_GLOBALHEADER) != 0) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        if (const int opened = avcodec_open2(encoder, codec, nullptr); opened < 0) return failed(what, opened);
+        stream = avformat_new_stream(muxer, nullptr);
+        if (stream == nullptr) return failed("memory", AVERROR(ENOMEM));
+        stream->time_base = encoder->time_base;
+        avcodec_parameters_from_context(stream->codecpar, encoder);
+        return {};
+    }
+
     std::string openAudio() {
         const bool mp4 = format == VideoFormat::Mp4;
         const AVCodec* codec = avcodec_find_encoder_by_name(mp4 ? "aac" : "pcm_f32le");
@@ -151,11 +158,7 @@ struct VideoWriter::State {
         audio->sample_fmt = mp4 ? AV_SAMPLE_FMT_FLTP : AV_SAMPLE_FMT_FLT;
         audio->time_base = {1, kSampleRate};
         if (mp4) audio->bit_rate = 160000;
-        if ((muxer->oformat->flags & AVFMT_GLOBALHEADER) != 0) audio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        if (const int opened = avcodec_open2(audio, codec, nullptr); opened < 0) return failed("sound encoder", opened);
-        audioStream = avformat_new_stream(muxer, nullptr);
-        audioStream->time_base = audio->time_base;
-        avcodec_parameters_from_context(audioStream->codecpar, audio);
+        if (std::string error = openStream(audio, codec, audioStream, "sound encoder"); !error.empty()) return error;
 
         sound = av_frame_alloc();
         sound->format = audio->sample_fmt;

@@ -39,22 +39,6 @@ export ALSA_CONFIG_PATH="$work/pulse-alsa.conf" SDL_VIDEODRIVER=x11
 # rms FILE FROM TO: the RMS of a recording between two times (s).
 rms() { "$helpers/audio_probe" stats "$1" "$2" "$3" | awk '$1 == "rms" { print $2 }'; }
 loud() { echo "$1" | awk '{ exit !($1 >= 0.02) }'; }
-start() {
-    game_name=$1
-    shift
-    "$vonkel" "$@" >"$work/$game_name.out" 2>"$work/$game_name.err" &
-    game_pid=$!
-    started+=("$game_pid")
-    window=$(window_of "$game_pid")
-    [ -n "$window" ] || fail "$game_name: no window"
-}
-close() {
-    "$close_helper" "$window" || fail "$game_name: could not send the close request"
-    retry 15 ended "$game_pid" || fail "$game_name: the close request did not end the game"
-    wait "$game_pid"
-    local code=$?
-    [ "$code" -eq 0 ] || fail "$game_name: ended with status $code: $(cat "$work/$game_name.err")"
-}
 
 # --- the list ------------------------------------------------------------------------------
 "$vonkel" --list-audio-devices >"$work/list.out" 2>"$work/list.err" || fail "--list-audio-devices ended with status $?"
@@ -71,10 +55,10 @@ grep -q "no-such-device" "$work/unknown.err" && grep -qP '\tvonkel_sink\t' "$wor
     fail "--audio-device no-such-device does not name it and list the devices: $(cat "$work/unknown.err")"
 
 pactl set-default-sink vonkel_sink
-start chosen --audio-device vonkel_sink
+start_game_at chosen --audio-device vonkel_sink
 start_recording "$work/chosen.raw"
 sleep 2.5
-close
+close_game
 sleep 0.2
 kill "$recorder_pid"
 [ -s "$work/chosen.err" ] && fail "the game on vonkel_sink printed: $(cat "$work/chosen.err")"
@@ -82,7 +66,7 @@ level=$(rms "$work/chosen.raw" 0.5 2)
 loud "$level" || fail "the game on --audio-device vonkel_sink was not heard on the sink (RMS $level)"
 
 # --- the sound server restarts ---------------------------------------------------------------------
-start restart --verbose
+start_game_at restart --verbose
 sleep 1.5
 stop_sound_server
 sleep 2
@@ -98,7 +82,7 @@ done
 [ -n "$back" ] || fail "the sound did not come back within 8 s of the server's restart"
 first=$("$helpers/audio_probe" stats "$work/back.raw" 0 30 | awk '$1 == "first_sound" { print $2 }')
 echo "sound back after: $(echo "$first" | awk '{ printf "%d", $1 * 1000 }') ms (the first sound in a recording begun as the server came back)"
-close
+close_game
 kill "$recorder_pid"
 [ "$(wc -l <"$work/restart.err")" -eq 1 ] || fail "expected one line on stderr, got: $(cat "$work/restart.err")"
 grep -q "sound output stopped" "$work/restart.err" || fail "the line does not say what happened: $(cat "$work/restart.err")"

@@ -184,6 +184,28 @@ window_of() {
     fail "no window of the game $1"
 }
 
+# start_game_at NAME [ARGS...]: starts $vonkel (behind ${run_as:-}, when a
+# test runs it as another user) with its output in $work/NAME.out and .err;
+# sets game_name, game_pid and window. The caller exports ALSA_CONFIG_PATH
+# and SDL_VIDEODRIVER.
+start_game_at() {
+    game_name=$1
+    shift
+    ${run_as:-} "$vonkel" "$@" >"$work/$game_name.out" 2>"$work/$game_name.err" &
+    game_pid=$!
+    started+=("$game_pid")
+    window=$(window_of "$game_pid")
+    [ -n "$window" ] || fail "$game_name: no window"
+}
+# close_game: a close request ($close_helper) that must end the game with status 0.
+close_game() {
+    "$close_helper" "$window" || fail "$game_name: could not send the close request"
+    retry 15 ended "$game_pid" || fail "$game_name: the close request did not end the game"
+    wait "$game_pid"
+    local code=$?
+    [ "$code" -eq 0 ] || fail "$game_name: ended with status $code: $(cat "$work/$game_name.err")"
+}
+
 # start_recording FILE: records the sink's monitor into FILE (raw float
 # samples) from now on; sets recorder_pid.
 start_recording() {

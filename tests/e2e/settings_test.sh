@@ -28,27 +28,9 @@ require_tools Xvfb xdotool xwininfo
 
 start_xvfb
 printf 'pcm.!default { type null }\n' >"$work/null-device.conf"
+export ALSA_CONFIG_PATH="$work/null-device.conf" SDL_VIDEODRIVER=x11
 conf=$XDG_CONFIG_HOME/vonkel/vonkel.conf
 
-# start NAME [ARGS...]: starts a game; sets game_pid and window.
-start() {
-    game_name=$1
-    shift
-    ALSA_CONFIG_PATH="$work/null-device.conf" SDL_VIDEODRIVER=x11 ${run_as:-} "$vonkel" "$@" \
-        >"$work/$game_name.out" 2>"$work/$game_name.err" &
-    game_pid=$!
-    started+=("$game_pid")
-    window=$(window_of "$game_pid")
-    [ -n "$window" ] || fail "$game_name: no window"
-}
-# close: a close request; the game must end with status 0.
-close() {
-    "$close_helper" "$window" || fail "$game_name: could not send the close request"
-    retry 15 ended "$game_pid" || fail "$game_name: the close request did not end the game"
-    wait "$game_pid"
-    local code=$?
-    [ "$code" -eq 0 ] || fail "$game_name: ended with status $code: $(cat "$work/$game_name.err")"
-}
 key() {
     xdotool windowfocus --sync "$window"
     xdotool key --delay 50 "$@"
@@ -67,7 +49,7 @@ one_line_naming() {
 }
 
 # --- a round trip ------------------------------------------------------------------------
-start first
+start_game_at first
 [ -e "$conf" ] && fail "the game wrote its settings before anything changed"
 key minus minus minus ctrl+2
 retry 10 title_is "vonkel - volume 70%" || fail "the title does not show the level: $(xdotool getwindowname "$window")"
@@ -76,45 +58,45 @@ retry 5 title_is "vonkel" || fail "the title does not come back: $(xdotool getwi
 key m
 retry 10 title_is "vonkel - sound off (volume 70%)" || fail "M does not show in the title"
 key m
-close
+close_game
 no_output
 [ "$(setting volume)" = 70 ] && [ "$(setting zoom)" = 2 ] && [ "$(setting mute)" = false ] ||
     fail "the settings file does not hold volume 70, zoom 2, sound on: $(cat "$conf")"
 
-start second
+start_game_at second
 retry 10 size_is "1280 960" || fail "the second game's window is not zoomed 2 x 2 again"
 key equal
 retry 10 title_is "vonkel - volume 80%" || fail "the volume was not kept: $(xdotool getwindowname "$window")"
-close
+close_game
 no_output
 [ "$(setting volume)" = 80 ] || fail "the volume 80 was not saved: $(cat "$conf")"
 
 # Options win for their run and are not saved; a change in the game is.
 cp "$conf" "$work/before-options.conf"
-start options --zoom 1 --volume 20 --mute
+start_game_at options --zoom 1 --volume 20 --mute
 retry 10 size_is "640 480" || fail "--zoom 1 did not win over the file"
-close
+close_game
 cmp -s "$conf" "$work/before-options.conf" || fail "options given on the command line were saved: $(cat "$conf")"
-start options-changed --volume 20
+start_game_at options-changed --volume 20
 key minus
 retry 10 title_is "vonkel - volume 10%" || fail "--volume 20 did not win over the file: $(xdotool getwindowname "$window")"
-close
+close_game
 [ "$(setting volume)" = 10 ] && [ "$(setting zoom)" = 2 ] || fail "the change in the game was not saved alone: $(cat "$conf")"
 
 # --no-settings: the file is neither read nor written.
-start no-settings --no-settings
+start_game_at no-settings --no-settings
 retry 10 size_is "640 480" || fail "--no-settings read the file"
 key equal
-close
+close_game
 [ "$(setting volume)" = 10 ] || fail "--no-settings wrote the file"
 
 # --- broken files -------------------------------------------------------------------------------
 # broken NAME EXPECTED: the game starts on the broken file, says EXPECTED in
 # one line, and a close ends it with status 0.
 broken() {
-    start "$1"
+    start_game_at "$1"
     [ "$(xdotool getwindowname "$window")" = vonkel ] || fail "$1: the game does not run"
-    close
+    close_game
     one_line_naming "$2"
 }
 head -c 3000 /dev/urandom >"$conf"
@@ -139,19 +121,19 @@ chmod 600 "$conf"
 
 # --- a config folder where none can be made -----------------------------------------------------
 printf 'not a folder\n' >"$work/plain-file"
-XDG_CONFIG_HOME=$work/plain-file/config start unwritable
+XDG_CONFIG_HOME=$work/plain-file/config start_game_at unwritable
 key minus
 sleep 1.5
 key minus
-close
+close_game
 one_line_naming "cannot save the settings: "
 grep -qF "$work/plain-file/config" "$work/unwritable.err" || fail "the line does not name the folder: $(cat "$work/unwritable.err")"
 
 # --- two games at once ------------------------------------------------------------------------------
 rm -f "$conf"
-start one
+start_game_at one
 first_window=$window first_pid=$game_pid
-start two
+start_game_at two
 second_window=$window second_pid=$game_pid
 for round in 1 2 3 4 5; do
     window=$first_window key minus
