@@ -45,62 +45,6 @@ TEST(ChooseRowConverter, EveryOneOfTheFourValuesMustMatch) {
     }
 }
 
-TEST(ChooseRowConverter, RejectsFormatsWithoutAConverter) {
-    EXPECT_EQ(chooseRowConverter(8, 0, 0, 0), nullptr);                       // palette
-    EXPECT_EQ(chooseRowConverter(8, 0xE0, 0x1C, 0x03), nullptr);              // 332
-    EXPECT_EQ(chooseRowConverter(15, 0x7C00, 0x03E0, 0x001F), nullptr);       // 555 must say 16 bits
-    EXPECT_EQ(chooseRowConverter(32, 0xFF000000, 0xFF0000, 0xFF00), nullptr);  // RGBA
-    EXPECT_EQ(chooseRowConverter(32, 0x3FF00000, 0xFFC00, 0x3FF), nullptr);   // 10 bits per channel
-    EXPECT_EQ(chooseRowConverter(16, 0x0F00, 0x00F0, 0x000F), nullptr);       // 444
-    EXPECT_EQ(chooseRowConverter(24, 0xF800, 0x07E0, 0x001F), nullptr);       // masks of another depth
-    EXPECT_EQ(chooseRowConverter(0, 0, 0, 0), nullptr);
-}
-
-TEST(RowConverters, SixteenBitExamples) {
-    const uint32_t red = 0xFF0000, white = 0xFFFFFF;
-    uint16_t out = 0;
-    packRow565(&red, &out, 1);
-    EXPECT_EQ(out, 0xF800);
-    packRow565Swapped(&red, &out, 1);
-    EXPECT_EQ(out, 0x001F);
-    packRow555(&red, &out, 1);
-    EXPECT_EQ(out, 0x7C00);
-    packRow555Swapped(&red, &out, 1);
-    EXPECT_EQ(out, 0x001F);
-    for (RowConverter c : {packRow565, packRow565Swapped}) {
-        c(&white, &out, 1);
-        EXPECT_EQ(out, 0xFFFF);
-    }
-    for (RowConverter c : {packRow555, packRow555Swapped}) {
-        c(&white, &out, 1);
-        EXPECT_EQ(out, 0x7FFF);
-    }
-}
-
-TEST(RowConverters, ThirtyTwoBitKeepOrSwapEachPixelOnItsOwn) {
-    const uint32_t row[] = {0x123456, 0x000080, 0xAB00FF01};
-    uint32_t out[3] = {};
-    swapRow32(row, out, 3);
-    EXPECT_EQ(out[0], 0x563412u);
-    EXPECT_EQ(out[1], 0x800000u);
-    EXPECT_EQ(out[2], 0x01FF00u);  // the top byte is cleared
-    copyRow32(row, out, 3);
-    EXPECT_EQ(out[0], 0x123456u);
-    EXPECT_EQ(out[1], 0x000080u);
-    EXPECT_EQ(out[2], 0xAB00FF01u);  // the source word as it is
-}
-
-TEST(RowConverters, TwentyFourBitByteOrder) {
-    const uint32_t row[] = {0x123456, 0xFFA0B0C0};
-    unsigned char out[6] = {};
-    packRow24(row, out, 2);
-    const unsigned char bgr[] = {0x56, 0x34, 0x12, 0xC0, 0xB0, 0xA0};
-    EXPECT_EQ(std::memcmp(out, bgr, 6), 0);
-    packRow24Swapped(row, out, 2);
-    const unsigned char rgb[] = {0x12, 0x34, 0x56, 0xA0, 0xB0, 0xC0};
-    EXPECT_EQ(std::memcmp(out, rgb, 6), 0);
-}
-
 // Reads each destination pixel back through the masks of its format: every
 // channel holds the top bits of the source channel and nothing is set outside
 // the three masks (except the copied top byte of copyRow32).

@@ -9,13 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -89,43 +87,6 @@ TEST(LabProcess, AFullDeviceEndsTheRunWithStatusOneAndOneLine) {
         EXPECT_EQ(runLab(args, out, err), kExitFailure) << args.back();
         EXPECT_EQ(err.str(), "vonkel-lab: cannot write '/dev/full': " + std::string(std::strerror(ENOSPC)) + "\n");
         EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
-    }
-}
-
-// True once `dir` holds a temporary file or folder of a run.
-bool holdsTemporary(const TempDir& dir) {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path(), ec)) {
-        if (entry.path().filename().string().starts_with(".vonkel-")) return true;
-    }
-    return false;
-}
-
-TEST(LabProcess, AStopSignalRemovesTemporaryFilesAndEndsTheProcessWithIt) {
-    TempDir dir;
-    struct Case {
-        int signal;
-        std::vector<std::string> args;
-    };
-    const std::vector<Case> cases = {
-        {SIGTERM, {"audio", "--seed", "1", "--seconds", "3600", "--out", dir.file("long.wav")}},
-        {SIGINT, {"play", "--seed", "1", "--frames", "10000000", "--trace", dir.file("t.jsonl"), "--wav",
-                  dir.file("g.wav"), "--shots", dir.file("new/shots"), "--every", "1"}},
-    };
-    for (const Case& c : cases) {
-        Child child = start(c.args);
-        // Wait until the run is under way: its temporary files exist.
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (!holdsTemporary(dir) && std::chrono::steady_clock::now() < giveUp) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        ASSERT_TRUE(holdsTemporary(dir)) << "the run never started";
-        ::kill(child.pid, c.signal);
-        const int status = child.wait();
-        EXPECT_TRUE(WIFSIGNALED(status)) << status;
-        EXPECT_EQ(WTERMSIG(status), c.signal);
-        // Nothing is left: no temporary, no output, no created folder.
-        EXPECT_TRUE(dir.list().empty()) << dir.list().front();
     }
 }
 

@@ -127,10 +127,10 @@ TEST(LabPromises, ARunThatFailsOrIsStoppedLeavesEveryOldFileAsItWas) {
 }
 
 TEST(LabPromises, StopSignalsOfEveryKindCleanUpAndEndTheRunWithThem) {
-    for (int signal : {SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGTERM}) {
+    for (int signal : {SIGINT, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGTERM}) {
         TempDir dir;
         Child child = start({"play", "--seed", "1", "--frames", "10000000", "--trace", dir.file("t.jsonl"), "--wav",
-                             dir.file("g.wav"), "--video", dir.file("v.mp4"), "--shots", dir.file("s"), "--every", "1"},
+                             dir.file("g.wav"), "--video", dir.file("v.mp4"), "--shots", dir.file("new/s"), "--every", "1"},
                             [] {
                                 const rlimit noCore{0, 0};
                                 ::setrlimit(RLIMIT_CORE, &noCore);  // SIGQUIT would dump one
