@@ -57,10 +57,11 @@ int audioCallback(const void* /*input*/, void* output, unsigned long frameCount,
     // and the scope ring go on exactly as they would be heard.
     const unsigned long count = frameCount * kChannels;
     const float gain = volumeGain;
-    if (gain != 1.0f) {
+    if (muted) {
+        std::fill(samples, samples + count, 0.0f);
+    } else if (gain != 1.0f) {
         for (unsigned long i = 0; i < count; ++i) samples[i] *= gain;
     }
-    if (muted) std::fill(samples, samples + count, 0.0f);
 
     callbacks = callbacks + 1;
     if ((statusFlags & paOutputUnderflow) != 0) underflows = underflows + 1;
