@@ -6,19 +6,32 @@
 #include <string_view>
 
 namespace vonkel {
+namespace {
+
+// The key that, with Ctrl, picks a zoom: 1, 2 or 4, on the main keyboard or the keypad.
+WindowShortcut zoomForKey(SDL_Scancode key) {
+    switch (key) {
+        case SDL_SCANCODE_1:
+        case SDL_SCANCODE_KP_1:
+            return WindowShortcut::Zoom1;
+        case SDL_SCANCODE_2:
+        case SDL_SCANCODE_KP_2:
+            return WindowShortcut::Zoom2;
+        case SDL_SCANCODE_4:
+        case SDL_SCANCODE_KP_4:
+            return WindowShortcut::Zoom4;
+        default:
+            return WindowShortcut::None;
+    }
+}
+
+}  // namespace
 
 WindowShortcut shortcutForKey(SDL_Scancode key, uint16_t modifiers) {
     const bool ctrl = (modifiers & KMOD_CTRL) != 0;
     const bool alt = (modifiers & KMOD_ALT) != 0;
     const bool gui = (modifiers & KMOD_GUI) != 0;
-    if (ctrl && !alt && !gui) {
-        switch (zoomFactorForKey(key, modifiers)) {
-            case 1: return WindowShortcut::Zoom1;
-            case 2: return WindowShortcut::Zoom2;
-            case 4: return WindowShortcut::Zoom4;
-            default: return WindowShortcut::None;
-        }
-    }
+    if (ctrl && !alt && !gui) return zoomForKey(key);
     if (alt && !ctrl && !gui && key == SDL_SCANCODE_RETURN) return WindowShortcut::ToggleFullscreen;
     if (ctrl || alt || gui) return WindowShortcut::None;
     if (key == SDL_SCANCODE_F11) return WindowShortcut::ToggleFullscreen;
@@ -28,23 +41,6 @@ WindowShortcut shortcutForKey(SDL_Scancode key, uint16_t modifiers) {
     if (key == SDL_SCANCODE_F12) return WindowShortcut::Screenshot;
     if (key == SDL_SCANCODE_F9) return WindowShortcut::ToggleClip;
     return WindowShortcut::None;
-}
-
-int zoomFactorForKey(SDL_Scancode key, uint16_t modifiers) {
-    if ((modifiers & KMOD_CTRL) == 0 || (modifiers & (KMOD_ALT | KMOD_GUI)) != 0) return 0;
-    switch (key) {
-        case SDL_SCANCODE_1:
-        case SDL_SCANCODE_KP_1:
-            return 1;
-        case SDL_SCANCODE_2:
-        case SDL_SCANCODE_KP_2:
-            return 2;
-        case SDL_SCANCODE_4:
-        case SDL_SCANCODE_KP_4:
-            return 4;
-        default:
-            return 0;
-    }
 }
 
 WindowRect zoomedClientRect(int factor, int baseClientWidth, int baseClientHeight, WindowBorders borders,

@@ -23,9 +23,6 @@ enum class WindowShortcut {
 // Shift changes nothing.
 WindowShortcut shortcutForKey(SDL_Scancode key, uint16_t modifiers);
 
-// The zoom factor of a key press: 1, 2 or 4 for Ctrl with 1, 2 or 4, else 0.
-int zoomFactorForKey(SDL_Scancode key, uint16_t modifiers);
-
 struct WindowRect {
     int x, y, width, height;
 };

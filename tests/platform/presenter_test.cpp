@@ -32,23 +32,6 @@ TEST(ConverterForPixelFormat, RejectsFormatsWithoutAConverter) {
     }
 }
 
-TEST(ZoomShortcuts, CtrlWithOneTwoOrFourOnly) {
-    EXPECT_EQ(zoomFactorForKey(SDL_SCANCODE_1, KMOD_LCTRL), 1);
-    EXPECT_EQ(zoomFactorForKey(SDL_SCANCODE_2, KMOD_RCTRL), 2);
-    EXPECT_EQ(zoomFactorForKey(SDL_SCANCODE_4, KMOD_LCTRL | KMOD_NUM), 4);
-    EXPECT_EQ(zoomFactorForKey(SDL_SCANCODE_KP_2, KMOD_LCTRL), 2);
-    EXPECT_EQ(zoomFactorForKey(SDL_SCANCODE_2, KMOD_NONE), 0);
-    EXPECT_EQ(zoomFactorForKey(SDL_SCANCODE_2, KMOD_LSHIFT), 0);
-    EXPECT_EQ(zoomFactorForKey(SDL_SCANCODE_2, KMOD_LCTRL | KMOD_LALT), 0);
-    EXPECT_EQ(zoomFactorForKey(SDL_SCANCODE_3, KMOD_LCTRL), 0);
-    // The game's keys stay the game's, with or without Ctrl.
-    for (SDL_Scancode key : {SDL_SCANCODE_UP, SDL_SCANCODE_DOWN, SDL_SCANCODE_LEFT, SDL_SCANCODE_RIGHT,
-                             SDL_SCANCODE_Z, SDL_SCANCODE_RETURN, SDL_SCANCODE_ESCAPE}) {
-        EXPECT_EQ(zoomFactorForKey(key, KMOD_LCTRL), 0) << SDL_GetScancodeName(key);
-        EXPECT_EQ(zoomFactorForKey(key, KMOD_NONE), 0) << SDL_GetScancodeName(key);
-    }
-}
-
 TEST(ZoomedClientRect, OuterSizeScalesAndIsCentred) {
     const WindowRect display{0, 0, 1920, 1080};
     WindowRect r = zoomedClientRect(1, 640, 480, {}, display);

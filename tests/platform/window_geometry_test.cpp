@@ -1,5 +1,6 @@
 #include "platform/window_geometry.h"
 
+#include <SDL_keyboard.h>
 #include <SDL_keycode.h>
 #include <gtest/gtest.h>
 
@@ -27,6 +28,19 @@ TEST(WindowShortcuts, FullscreenIsF11OrAltEnterAndMuteIsM) {
     EXPECT_EQ(shortcutForKey(SDL_SCANCODE_Z, KMOD_NONE), S::None);
     EXPECT_EQ(shortcutForKey(SDL_SCANCODE_ESCAPE, KMOD_NONE), S::None);
     EXPECT_EQ(shortcutForKey(SDL_SCANCODE_3, KMOD_LCTRL), S::None);
+
+    // Zoom: Ctrl with 1, 2 or 4 (Num Lock aside), never with Alt, never without Ctrl.
+    EXPECT_EQ(shortcutForKey(SDL_SCANCODE_1, KMOD_LCTRL | KMOD_NUM), S::Zoom1);
+    EXPECT_EQ(shortcutForKey(SDL_SCANCODE_KP_2, KMOD_LCTRL), S::Zoom2);
+    EXPECT_EQ(shortcutForKey(SDL_SCANCODE_4, KMOD_LCTRL | KMOD_LSHIFT), S::Zoom4);
+    EXPECT_EQ(shortcutForKey(SDL_SCANCODE_2, KMOD_LSHIFT), S::None);
+    EXPECT_EQ(shortcutForKey(SDL_SCANCODE_2, KMOD_LCTRL | KMOD_LALT), S::None);
+    // The game's keys stay the game's, with or without Ctrl.
+    for (SDL_Scancode key : {SDL_SCANCODE_UP, SDL_SCANCODE_DOWN, SDL_SCANCODE_LEFT, SDL_SCANCODE_RIGHT,
+                             SDL_SCANCODE_Z, SDL_SCANCODE_RETURN, SDL_SCANCODE_ESCAPE}) {
+        EXPECT_EQ(shortcutForKey(key, KMOD_LCTRL), S::None) << SDL_GetScancodeName(key);
+        EXPECT_EQ(shortcutForKey(key, KMOD_NONE), S::None) << SDL_GetScancodeName(key);
+    }
 }
 
 TEST(LetterboxRect, KeepsTheShapeCentredBetweenBars) {
