@@ -100,20 +100,13 @@ struct Capture::Worker {
         return {};
     }
 
-    std::string writeScreenshot(const Picture& picture, const std::string& path) {
-        output::OutputFile file;
-        if (std::string error = file.open(path, {.keepExisting = true}); !error.empty()) return error;
-        if (std::string error = output::writePng(file, picture.pixels, kOutputWidth, kOutputHeight); !error.empty()) {
-            return error;
-        }
-        return file.publish();
-    }
-
     void screenshot(const Command& c) {
         const Picture* picture = shots.beginPop();
         if (picture == nullptr) return;
         const std::string path = freePath(c, "png");
-        const std::string error = path.empty() ? std::string() : writeScreenshot(*picture, path);
+        const std::string error =
+            path.empty() ? std::string()
+                         : output::writePngFile(path, picture->pixels, kOutputWidth, kOutputHeight, {.keepExisting = true});
         shots.endPop();
         if (!path.empty()) report(error.empty() ? Report::Saved : Report::Failed, error.empty() ? path : error);
     }

@@ -56,7 +56,6 @@ private:
     std::unique_ptr<Worker> worker_;  // made at the first capture
     bool recording_ = false;
     uint32_t clipStartMs_ = 0;
-    uint32_t songAtStart_ = 0;
     int64_t droppedPictures_ = 0;
     std::string notice_;  // the last save or failure, for the title
     uint32_t noticeMs_ = 0;

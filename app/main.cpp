@@ -36,13 +36,6 @@ namespace {
 // carries no 1.6 MB initial image for the few fields that are not zero.
 alignas(vonkel::World) unsigned char worldStorage[sizeof(vonkel::World)];
 
-// A name as the player typed it, safe to echo on one line.
-std::string printable(const std::string& text) {
-    std::string out;
-    for (char c : text.substr(0, 80)) out += (c >= 0x20 && c < 0x7f) ? c : '?';
-    return out;
-}
-
 int listAudioDevices() {
     using namespace vonkel;
     const bool started = startAudioLibrary();
@@ -104,7 +97,7 @@ int main(int argc, char** argv) {
     if (options.audioDevice && audio.waitForStart().outcome == AudioStart::Outcome::UnknownDevice) {
         const std::string devices = audio.waitForStart().devices;
         audio.stop();
-        sayLine("vonkel: --audio-device: no single output device matches '" + printable(*options.audioDevice) +
+        sayLine("vonkel: --audio-device: no single output device matches '" + printableText(*options.audioDevice, 80) +
                 "'; the devices are:\n" + devices.substr(0, devices.size() - 1));
         return kExitUsage;
     }

@@ -34,4 +34,12 @@ std::string writePng(OutputFile& file, std::span<const uint32_t> pixels, int wid
     return file.finish();
 }
 
+std::string writePngFile(const std::string& path, std::span<const uint32_t> pixels, int width, int height,
+                         OpenOptions options) {
+    OutputFile file;
+    if (std::string error = file.open(path, options); !error.empty()) return error;
+    if (std::string error = writePng(file, pixels, width, height); !error.empty()) return error;
+    return file.publish();
+}
+
 }  // namespace vonkel::output

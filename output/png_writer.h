@@ -13,4 +13,8 @@ namespace vonkel::output {
 // or a message.
 std::string writePng(OutputFile& file, std::span<const uint32_t> pixels, int width, int height);
 
+// Writes the picture as the file at `path`, which appears only when whole.
+std::string writePngFile(const std::string& path, std::span<const uint32_t> pixels, int width, int height,
+                         OpenOptions options = {});
+
 }  // namespace vonkel::output

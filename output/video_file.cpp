@@ -170,6 +170,18 @@ struct VideoWriter::State {
         return {};
     }
 
+    // The queued sound, a frame of the encoder at a time, while `atLeast` samples wait.
+    std::string sendPending(int atLeast) {
+        float frame[4096];  // more than an AAC frame
+        void* to[1] = {frame};
+        while (av_audio_fifo_size(pending) >= atLeast) {
+            const int count = av_audio_fifo_read(pending, to, std::min(av_audio_fifo_size(pending), audio->frame_size));
+            if (count <= 0) return failed("sound queue", count);
+            if (std::string error = sendSound(frame, count); !error.empty()) return error;
+        }
+        return {};
+    }
+
     // `count` samples from `from` as one frame of the sound encoder.
     std::string sendSound(const float* from, int count) {
         if (const int writable = av_frame_make_writable(sound); writable < 0) return failed("memory", writable);
@@ -261,23 +273,13 @@ std::string VideoWriter::addSound(std::span<const float> samples) {
     }
     void* from[1] = {const_cast<float*>(samples.data())};
     if (av_audio_fifo_write(s.pending, from, static_cast<int>(samples.size())) < 0) return s.failed("memory", 0);
-    float frame[4096];
-    const int size = s.audio->frame_size;
-    while (av_audio_fifo_size(s.pending) >= size) {
-        void* to[1] = {frame};
-        av_audio_fifo_read(s.pending, to, size);
-        if (std::string error = s.sendSound(frame, size); !error.empty()) return error;
-    }
-    return {};
+    return s.sendPending(s.audio->frame_size);
 }
 
 std::string VideoWriter::finish() {
     State& s = *state_;
-    if (s.pending != nullptr && av_audio_fifo_size(s.pending) > 0) {
-        float frame[4096];
-        void* to[1] = {frame};
-        const int rest = av_audio_fifo_read(s.pending, to, av_audio_fifo_size(s.pending));
-        if (std::string error = s.sendSound(frame, rest); !error.empty()) return error;
+    if (s.pending != nullptr) {
+        if (std::string error = s.sendPending(1); !error.empty()) return error;  // the last, shorter frame
     }
     if (std::string error = s.send(s.video, s.videoStream, nullptr); !error.empty()) return error;
     if (std::string error = s.send(s.audio, s.audioStream, nullptr); !error.empty()) return error;

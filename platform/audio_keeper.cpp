@@ -15,13 +15,6 @@ namespace {
 
 constexpr uint32_t kWatchIntervalMs = 100;
 
-// A device name or query, printable on one line.
-std::string shown(const std::string& text) {
-    std::string out;
-    for (char c : text.substr(0, 80)) out += (c >= 0x20 && c < 0x7f) ? c : '?';
-    return out;
-}
-
 }  // namespace
 
 void AudioKeeper::start(World& world, AudioRequest request) {
@@ -73,7 +66,7 @@ void AudioKeeper::run() {
                 start.outcome = AudioStart::Outcome::UnknownDevice;
                 start.devices = deviceList(devices);
             } else {
-                sayLine("vonkel: the audio device '" + shown(request_.device) +
+                sayLine("vonkel: the audio device '" + printableText(request_.device, 80) +
                         "' of the settings is not there; playing on the default one");
                 request_.device.clear();
             }

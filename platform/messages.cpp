@@ -39,4 +39,10 @@ void sayLine(const std::string& line) {
     std::fflush(out);
 }
 
+std::string printableText(std::string_view text, size_t limit) {
+    std::string out;
+    for (char c : text.substr(0, limit)) out += (c >= 0x20 && c < 0x7f) ? c : '?';
+    return out;
+}
+
 }  // namespace vonkel

@@ -7,7 +7,9 @@
 // so the libraries' stdio stream is pointed at /dev/null, and the game
 // writes through a stream of its own on the same file. What writes to the
 // file directly (a crash report, a sanitizer) still reaches it.
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace vonkel {
 
@@ -16,5 +18,9 @@ void quietLibraryMessages();
 
 // Writes one line (the newline is added) on standard error; any thread.
 void sayLine(const std::string& line);
+
+// What a player typed (a device, a driver), safe to echo on one line: at most
+// `limit` characters, anything but printable ASCII shown as '?'.
+std::string printableText(std::string_view text, size_t limit);
 
 }  // namespace vonkel

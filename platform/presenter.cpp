@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/messages.h"
 #include "platform/renderer_choice.h"
 #include "platform/x11_window_manager.h"
 
@@ -137,10 +138,8 @@ PresenterOpening unknownDriver(const char* requested) {
         const std::string name = SDL_GetVideoDriver(i);
         if (name != "offscreen" && name != "dummy") available += (available.empty() ? "" : ", ") + name;
     }
-    std::string shown;
-    for (const char* c = requested; *c != '\0' && shown.size() < 60; ++c) shown += (*c >= 0x20 && *c < 0x7f) ? *c : '?';
     return failed(Failure::NoDisplay,
-                  "SDL_VIDEODRIVER='" + shown + "' names no video driver (drivers: " + available + ")");
+                  "SDL_VIDEODRIVER='" + printableText(requested, 60) + "' names no video driver (drivers: " + available + ")");
 }
 
 PresenterOpening unsupportedFormat(Uint32 format) {

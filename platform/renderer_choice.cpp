@@ -38,29 +38,29 @@ bool rendersThroughSoftwareGl(SDL_Renderer* renderer) {
     return false;
 }
 
+// A window system may give no software renderer: SDL's Wayland driver has no
+// window surface to write into. Then any renderer SDL can make for the window
+// is taken (on Wayland without graphics hardware, OpenGL ES in a software
+// rasteriser).
+SDL_Renderer* softwareElseAny(SDL_Window* window) {
+    if (SDL_Renderer* software = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE)) return software;
+    return SDL_CreateRenderer(window, -1, 0);
+}
+
+}  // namespace
+
 // The image path: a graphics-hardware renderer where there is one, else
 // SDL's own software renderer writing straight into the window. For this one
 // full-window copy per frame, OpenGL in a software rasteriser costs several
 // times the processor time and memory of the software renderer. A renderer
 // named in SDL_RENDER_DRIVER is taken as it is.
-//
-// A window system may give no software renderer: SDL's Wayland driver
-// has no window surface to write into. Then any renderer SDL can make for
-// the window is taken (on Wayland without graphics hardware, OpenGL ES in a
-// software rasteriser).
-}  // namespace
-
 SDL_Renderer* createRenderer(SDL_Window* window) {
     const bool chosenByUser = SDL_GetHint(SDL_HINT_RENDER_DRIVER) != nullptr;
-    if (!chosenByUser && !graphicsDevicePresent()) {
-        if (SDL_Renderer* software = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE)) return software;
-        return SDL_CreateRenderer(window, -1, 0);
-    }
+    if (!chosenByUser && !graphicsDevicePresent()) return softwareElseAny(window);
     SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
     if (renderer == nullptr || chosenByUser || !rendersThroughSoftwareGl(renderer)) return renderer;
     SDL_DestroyRenderer(renderer);
-    if (SDL_Renderer* software = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE)) return software;
-    return SDL_CreateRenderer(window, -1, 0);
+    return softwareElseAny(window);
 }
 
 }  // namespace vonkel

@@ -169,20 +169,22 @@ int runPlay(const LabOptions& options, std::ostream& err) {
     }
     SimulatedRun run(options.seed, options.clockMs, std::move(sink));
     run.start();
-    std::vector<uint32_t> picture(options.videoFile ? kOutputWidth * kOutputHeight : 0);
+    // The doubled picture, made once a frame for the video and the shots.
+    std::vector<uint32_t> picture(options.videoFile || options.shotsDir ? kOutputWidth * kOutputHeight : 0);
     for (int64_t frame = 0; frame < options.frames && writeError.empty() && stopSignal() == 0; ++frame) {
         const int64_t start = run.clock().frameStartMs();
         const bool goOn = run.playFrame(script.stateAt(frame));
+        const bool shotDue = options.shotsDir && frame % options.every == 0;
+        if ((options.videoFile && goOn) || shotDue) doubleFramebuffer(run.world(), picture.data());
         // Each picture is shown from its frame's start until the next frame's.
         if (options.videoFile && goOn && writeError.empty()) {
-            doubleFramebuffer(run.world(), picture.data());
             writeError = outputs.video.addPicture(picture.data(), start, run.clock().frameStartMs() - start);
         }
         if (options.traceFile && !outputs.trace.write(traceJson(run.world(), run.lastFrame()) + "\n")) {
             writeError = outputs.trace.writeError();
         }
-        if (options.shotsDir && frame % options.every == 0 && writeError.empty()) {
-            writeError = outputs.shots.shoot(frame, run.world());
+        if (shotDue && writeError.empty()) {
+            writeError = outputs.shots.shoot(frame, picture);
         }
         if (!goOn) break;
     }

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "game/game.h"
+#include "core/world.h"
 #include "output/output_file.h"
 #include "output/png_writer.h"
 
@@ -54,20 +54,13 @@ std::string ShotsFolder::open(const std::string& path) {
     std::string staging = (dir / ".vonkel-XXXXXX").string();
     if (::mkdtemp(staging.data()) == nullptr) return "--shots: cannot write into " + quotedPath(path) + ": " + std::strerror(errno);
     staging_ = staging;
-    doubled_.resize(static_cast<size_t>(kOutputWidth) * kOutputHeight);
     return {};
 }
 
-std::string ShotsFolder::shoot(int64_t frame, const World& world) {
+std::string ShotsFolder::shoot(int64_t frame, std::span<const uint32_t> doubled) {
     char name[32];
     std::snprintf(name, sizeof name, "/frame-%06lld.png", static_cast<long long>(frame));
-    output::OutputFile file;
-    if (std::string error = file.open(staging_ + name); !error.empty()) return error;
-    doubleFramebuffer(world, doubled_.data());
-    if (std::string error = output::writePng(file, doubled_, kOutputWidth, kOutputHeight); !error.empty()) {
-        return error;
-    }
-    return file.publish();
+    return output::writePngFile(staging_ + name, doubled, kOutputWidth, kOutputHeight);
 }
 
 std::string ShotsFolder::publish() {

@@ -5,10 +5,9 @@
 // removes the folders it made); memory does not grow with the number of
 // pictures.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
-
-#include "core/world.h"
 
 namespace vonkel::lab {
 
@@ -22,8 +21,8 @@ public:
     // Makes the folder (and its missing parents) and the staging folder.
     // Returns an empty string or a message.
     std::string open(const std::string& path);
-    // The frame's picture, doubled to 640 x 480, as frame-NNNNNN.png.
-    std::string shoot(int64_t frame, const World& world);
+    // The frame's doubled picture (640 x 480) as frame-NNNNNN.png.
+    std::string shoot(int64_t frame, std::span<const uint32_t> doubled);
     // Moves every picture into the folder. Returns an empty string or a message.
     std::string publish();
     // Removes the staging folder with its pictures and the folders made.
@@ -33,7 +32,6 @@ private:
     std::string path_;
     std::string staging_;
     std::vector<std::string> created_;  // deepest first
-    std::vector<uint32_t> doubled_;
 };
 
 }  // namespace vonkel::lab

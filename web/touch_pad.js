@@ -21,6 +21,7 @@ export class TouchPad {
   // and size count; buttons: elements with data-key (a key's name).
   constructor({ dpadZone, dpadFace, buttons, keyBits }) {
     this.keyBits = keyBits;
+    this.heldMask = 0;         // the held keys' bits, kept by changed()
     this.face = dpadFace;
     this.fingers = new Map();  // pointerId -> { keys: names, element }
     this.onPress = null;       // called on every finger down, with the event
@@ -63,10 +64,9 @@ export class TouchPad {
     return held;
   }
 
+  // Read once a frame; it changes only with a finger, in changed().
   get mask() {
-    let mask = 0;
-    for (const name of this.heldKeys()) mask |= this.keyBits[name];
-    return mask;
+    return this.heldMask;
   }
 
   releaseAll() {
@@ -74,9 +74,11 @@ export class TouchPad {
     this.changed();
   }
 
-  // Lights what is held.
+  // Keeps the mask and lights what is held.
   changed() {
     const held = this.heldKeys();
+    this.heldMask = 0;
+    for (const name of held) this.heldMask |= this.keyBits[name];
     for (const [name, arrow] of Object.entries(this.arrows)) arrow.classList.toggle('held', held.has(name));
     for (const button of this.buttons) button.classList.toggle('held', held.has(button.dataset.key));
   }

@@ -205,13 +205,6 @@ TEST(WavWriter, AnUnfinishedFileLeavesNothingBehind) {
     EXPECT_TRUE(dir.list().empty());
 }
 
-std::string writePngFile(const std::string& path, std::span<const uint32_t> pixels, int width, int height) {
-    OutputFile file;
-    if (std::string error = file.open(path); !error.empty()) return error;
-    if (std::string error = writePng(file, pixels, width, height); !error.empty()) return error;
-    return file.commit();
-}
-
 TEST(PngWriter, WritesRgbPixelsThatReadBack) {
     TempDir dir;
     constexpr int width = 5, height = 3;
