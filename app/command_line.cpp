@@ -108,15 +108,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         if (!options.seed) return refuse("--seed: expected an integer 0..4294967295, got '" + seed + "'");
     }
     if (app.count("--volume") != 0) {
-        const auto level = lockstep::readUnsigned32(volume);
-        if (!level || *level > 100) return refuse("--volume: expected an integer 0..100, got '" + volume + "'");
+        const auto level = lockstep::readInteger(volume, 0, 100);
+        if (!level) return refuse("--volume: expected an integer 0..100, got '" + volume + "'");
         options.volume = static_cast<int>(*level);
     }
     if (app.count("--audio-latency") != 0) {
-        const auto ms = lockstep::readUnsigned32(latency);
-        if (!ms || *ms < static_cast<uint32_t>(kMinLatencyMs) || *ms > static_cast<uint32_t>(kMaxLatencyMs)) {
-            return refuse("--audio-latency: expected milliseconds 10..500, got '" + latency + "'");
-        }
+        const auto ms = lockstep::readInteger(latency, kMinLatencyMs, kMaxLatencyMs);
+        if (!ms) return refuse("--audio-latency: expected milliseconds 10..500, got '" + latency + "'");
         options.audioLatencyMs = static_cast<int>(*ms);
     }
     if (app.count("--audio-device") != 0) {

@@ -74,9 +74,7 @@ int main(int argc, char** argv) {
     if (!fileSettings.warning.empty()) sayLine(fileSettings.warning);
     SettingsSaver saver(fileSettings.settings, settingsFile.empty() ? SettingsSaver::Writer()
                                                                      : [settingsFile](const Settings& s, std::string& problem) {
-        if (writeSettingsFile(settingsFile, s, problem)) return true;
-        problem = settingsFile + ": " + problem;
-        return false;
+        return writeSettingsFile(settingsFile, s, problem);
     });
     const Settings run = settingsForRun(fileSettings.settings, options);
 

@@ -60,8 +60,8 @@ char* readLine(char* buffer, int size, void* stream) {
 }
 
 std::optional<int> number(std::string_view value, int low, int high) {
-    const std::optional<uint32_t> n = lockstep::readUnsigned32(value);
-    if (!n || *n < static_cast<uint32_t>(low) || *n > static_cast<uint32_t>(high)) return std::nullopt;
+    const std::optional<int64_t> n = lockstep::readInteger(value, low, high);
+    if (!n) return std::nullopt;
     return static_cast<int>(*n);
 }
 

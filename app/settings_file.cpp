@@ -95,7 +95,9 @@ SettingsRead readSettingsFile(const std::string& path) {
     return read;
 }
 
-bool writeSettingsFile(const std::string& path, const Settings& settings, std::string& problem) {
+namespace {
+
+bool writeWholeFile(const std::string& path, const Settings& settings, std::string& problem) {
     if (!makeParents(path, problem)) return false;
     std::string temporary = path + ".XXXXXX";
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);
@@ -119,6 +121,14 @@ bool writeSettingsFile(const std::string& path, const Settings& settings, std::s
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool writeSettingsFile(const std::string& path, const Settings& settings, std::string& problem) {
+    if (writeWholeFile(path, settings, problem)) return true;
+    problem = path + ": " + problem;
+    return false;
 }
 
 }  // namespace vonkel

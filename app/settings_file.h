@@ -25,7 +25,7 @@ struct SettingsRead {
 SettingsRead readSettingsFile(const std::string& path);
 
 // Writes `settings` to `path`, making its folder if needed. On failure the
-// old file is left as it was, and `problem` says why in a few words.
+// old file is left as it was, and `problem` names the file and says why.
 bool writeSettingsFile(const std::string& path, const Settings& settings, std::string& problem);
 
 }  // namespace vonkel
