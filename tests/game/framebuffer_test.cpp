@@ -17,32 +17,6 @@ using test::TestGlyph;
 constexpr uint32_t kMarker = 0x00123456;
 constexpr uint32_t kInk = 0x00ABCDEF;
 
-std::string joined(std::initializer_list<const char*> rowTexts) {
-    std::string all;
-    for (const char* r : rowTexts) all += r;
-    return all;
-}
-
-TEST(Glyphs, HoldThePlayerTilePickupAndDigitPictures) {
-    auto text = [](const char* g) { return std::string(g, 64); };
-    EXPECT_EQ(text(playerGlyph), joined({"...xx...", "..x..x..", "..x..x..", "..xxxx..", "...xx...", ".xxxxxx.", ".xxxxxx.", "..x..x.."}));
-    EXPECT_EQ(text(tileGlyphs[0]), joined({"........", "........", "..x..x..", "...xx...", "...xx...", "..x..x..", "........", "........"}));
-    EXPECT_EQ(text(tileGlyphs[1]), joined({"........", "........", "..x..x..", ".xxxxxx.", "...xx...", "..xxxx..", "........", "........"}));
-    EXPECT_EQ(text(tileGlyphs[2]), joined({"........", "........", ".xxxxxx.", ".x....x.", "..x..x..", ".x.xx.x.", "...xx...", "........"}));
-    EXPECT_EQ(text(pickupGlyph), joined({"........", ".xxxxxx.", ".x....x.", ".x.xx.x.", ".x.xx.x.", ".x....x.", ".xxxxxx.", "........"}));
-    const char* digitRows[10][5] = {
-        {"xxxxxx..", "x....x..", "x....x..", "x....x..", "xxxxxx.."}, {"..xx....", "...x....", "...x....", "...x....", ".xxxxx.."},
-        {"xxxxxx..", ".....x..", "xxxxxx..", "x.......", "xxxxxx.."}, {"xxxxxx..", ".....x..", "...xxx..", ".....x..", "xxxxxx.."},
-        {"x....x..", "x....x..", "xxxxxx..", ".....x..", ".....x.."}, {"xxxxxx..", "x.......", "xxxxxx..", ".....x..", "xxxxxx.."},
-        {"xxxxxx..", "x.......", "xxxxxx..", "x....x..", "xxxxxx.."}, {"xxxxxx..", ".....x..", ".....x..", ".....x..", ".....x.."},
-        {"xxxxxx..", "x....x..", "xxxxxx..", "x....x..", "xxxxxx.."}, {"xxxxxx..", "x....x..", "xxxxxx..", ".....x..", "xxxxxx.."},
-    };
-    for (int d = 0; d < 10; ++d) {
-        const auto& r = digitRows[d];
-        EXPECT_EQ(text(digitGlyphs[d]), joined({r[0], r[1], r[2], r[3], r[4], "........", "........", "........"})) << d;
-    }
-}
-
 TEST(DrawGlyph, SetsNonDotCharactersAndClipsEachPixelOnItsOwn) {
     auto w = makeWorld();
     test::fillFramebuffer(*w, kMarker);

@@ -63,19 +63,6 @@ TEST(NewGame, LeavesTheStartValuesWhateverCameBefore) {
     }
 }
 
-TEST(NewGame, FirstFourDrawsGiveTerrainTimeVoiceZeroSlopesAndSweepTime) {
-    for (uint32_t seed = 1; seed <= 40; ++seed) {
-        auto w = makeWorld();
-        w->mainRandom.seed(seed);
-        const auto d = test::upcomingDraws(w->mainRandom, 4);
-        newGame(*w);
-        EXPECT_EQ(w->terrainTime, static_cast<float>((d[0] % 1001) * test::c32(0.1f))) << "seed " << seed;
-        EXPECT_FLOAT_EQ(w->voices[0].highSlope, static_cast<float>(-test::c32(0.1f) * (d[1] % 11))) << "seed " << seed;
-        EXPECT_FLOAT_EQ(w->voices[0].lowSlope, static_cast<float>(test::c32(0.1f) * (d[2] % 11))) << "seed " << seed;
-        EXPECT_EQ(w->animTime, static_cast<float>((d[3] % 1001) * test::c32(0.01f))) << "seed " << seed;
-    }
-}
-
 // Everything that makes up the song.
 std::vector<double> song(const World& w) {
     std::vector<double> s{double(w.melodyLength), double(w.chunksPerStep), double(w.bassOffbeat), double(w.currentRoot), double(w.currentQuality)};

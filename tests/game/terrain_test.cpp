@@ -41,7 +41,6 @@ std::unique_ptr<World> fieldAt(float advanced, float speed) {
     w->terrainSpeed = speed;
     stepTerrain(*w);
     EXPECT_EQ(w->terrainTime, advanced) << "speed " << speed;
-    EXPECT_EQ(w->terrainSpeed, speed);
     return w;
 }
 
@@ -100,7 +99,6 @@ TEST(Terrain, DrawsEachCellsGlyphColourAndOrientation) {
         constexpr uint32_t kMarker = 0x00010203;
         test::fillFramebuffer(*w, kMarker);
         stepTerrain(*w);
-        EXPECT_EQ(w->tileOrientation, tileOrientation);
 
         auto expected = makeWorld();
         test::fillFramebuffer(*expected, kMarker);

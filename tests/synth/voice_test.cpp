@@ -2,6 +2,7 @@
 // fall, noise values and the zero-length guard.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -47,8 +48,12 @@ TEST(VoiceTone, CutoffAndDampingFromBrightnessAndResonance) {
     setVoiceTone(*world, 2, 0.0f, 1.0f, 0.0f);
     EXPECT_FLOAT_EQ(world->voices[2].cutoff, 0.00002f);
     EXPECT_NEAR(world->voices[2].damping, 0.001, 1e-9);
-    setVoiceTone(*world, 8, 0.5f, 0.5f, 0.5f);  // out of range: ignored, no write anywhere
+    // Out of range: ignored, no write anywhere.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(world.get());
+    const std::vector<unsigned char> before(bytes, bytes + sizeof(World));
+    setVoiceTone(*world, 8, 0.5f, 0.5f, 0.5f);
     setVoiceTone(*world, -1, 0.5f, 0.5f, 0.5f);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), bytes));
 }
 
 TEST(VoicePresets, EveryVoiceGetsItsToneEnvelopeAndShape) {

@@ -57,22 +57,6 @@ std::vector<long long> intsOf(const Relaxed<T> (&values)[N]) {
 
 // ---------------------------------------------------------------- errors
 
-TEST(LabErrors, BadAudioArgumentsWriteNothing) {
-    TempDir dir;
-    const std::string out = dir.file("song.wav");
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"audio", "--seed", "1", "--seconds", "0", "--out", out},
-             {"audio", "--seed", "-1", "--seconds", "1", "--out", out},
-             {"audio", "--seed", "1", "--seconds", "1", "--out", dir.file("missing/song.wav")},
-             {"audio", "--seed", "1", "--seconds", "1", "--out", dir.path().string()},
-         }) {
-        const LabResult r = lab(args);
-        EXPECT_EQ(r.status, 2) << args[5];
-        EXPECT_EQ(lines(r.err).size(), 1u) << r.err;
-        EXPECT_TRUE(dir.list().empty());
-    }
-}
-
 TEST(LabErrors, ABadOrMissingKeysFileIsReportedAndWritesNothing) {
     TempDir dir;
     dir.write("keys.txt", "0 up\n5 sideways\n");
