@@ -9,7 +9,7 @@
 #include "core/keys.h"
 #include "core/world.h"
 #include "game/game.h"
-#include "platform/row_converters.h"
+#include "desktop/window/row_converters.h"
 
 namespace {
 using namespace vonkel;

@@ -143,6 +143,7 @@ std::string OutputFile::open(const std::string& path, OpenOptions options) {
     path_ = path;
     target_ = path;
     keepExisting_ = options.keepExisting;
+    sync_ = options.sync;
     error_ = 0;
     if (path.empty()) return "empty file name";
     struct stat status {};
@@ -234,6 +235,7 @@ std::string OutputFile::finish() {
             }
             if (n < 0) fail(errno);
         }
+        if (sync_ && !tempPath_.empty() && error_ == 0 && ::fsync(fd_) != 0) fail(errno);
         if (::close(std::exchange(fd_, -1)) != 0) fail(errno);
         if (spooledTo_ >= 0 && ::close(std::exchange(spooledTo_, -1)) != 0) fail(errno);
     }

@@ -37,6 +37,9 @@ struct OpenOptions {
     bool seekable = false;
     // Never replace an existing file: publish() fails if the name is taken.
     bool keepExisting = false;
+    // A new or replaced file is synced to the disk before it gets its name:
+    // after a crash the name holds the old file or the whole new one.
+    bool sync = false;
 };
 
 class OutputFile {
@@ -85,6 +88,7 @@ private:
     std::string target_;    // where it gets its name (links followed)
     std::string tempPath_;  // empty when written in place
     bool keepExisting_ = false;
+    bool sync_ = false;
     int fd_ = -1;           // where the bytes go now
     int spooledTo_ = -1;    // a spooled output: where finish() copies them
     int64_t start_ = 0;     // the output's first byte in fd_; -1: fd_ cannot seek

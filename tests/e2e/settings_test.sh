@@ -105,7 +105,7 @@ broken garbage "$conf:"
 broken huge-line "$conf:3: the line is too long"
 rm -f "$conf"
 mkdir "$conf"
-broken folder "$conf: a folder"
+broken folder "'$conf': a folder"
 rmdir "$conf"
 printf '[sound]\nvolume = 30\n' >"$conf"
 if [ "$(id -u)" -eq 0 ]; then
@@ -115,7 +115,7 @@ if [ "$(id -u)" -eq 0 ]; then
     run_as="setpriv --reuid=65534 --regid=65534 --clear-groups --"
 fi
 chmod 000 "$conf"
-broken no-permission "cannot read $conf: Permission denied"
+broken no-permission "cannot read '$conf': Permission denied"
 run_as=""
 chmod 600 "$conf"
 

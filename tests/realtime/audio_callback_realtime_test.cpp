@@ -18,7 +18,7 @@
 #include "core/world.h"
 #include "game/game.h"
 #include "game/new_game.h"
-#include "platform/audio_stream.h"
+#include "desktop/sound/sound_callback.h"
 
 extern "C" {
 void* __libc_malloc(size_t size);
@@ -110,13 +110,13 @@ constexpr unsigned long kFrames = kBlockFrames;
 // library does, each inside the watched region; hands each block's samples
 // and its World to `check` outside it.
 template <class Check>
-void runCallbacks(World& world, int blocks, PaStreamCallbackFlags flags, Check&& check) {
+void runCallbacks(CallbackShared& shared, int blocks, PaStreamCallbackFlags flags, Check&& check) {
     std::thread audio([&] {
         float out[kFrames];
         for (int b = 0; b < blocks; ++b) {
-            const int32_t ringStart = world.scopeWriteIndex;
+            const int32_t ringStart = shared.world->scopeWriteIndex;
             insideCallback = true;
-            const int result = audioCallback(nullptr, out, kFrames, nullptr, flags, &world);
+            const int result = audioCallback(nullptr, out, kFrames, nullptr, flags, &shared);
             insideCallback = false;
             ASSERT_EQ(result, paContinue);
             check(out, ringStart);
@@ -130,17 +130,14 @@ protected:
     void SetUp() override {
         world = new (worldStorage) World;
         startGame(*world, 7);
-        setAudioVolume(100);
-        setAudioMuted(false);
+        shared = std::make_unique<CallbackShared>();
+        shared->world = world;
         allocations = 0;
         locks = 0;
     }
-    void TearDown() override {
-        setAudioVolume(100);
-        setAudioMuted(false);
-        world->~World();
-    }
+    void TearDown() override { world->~World(); }
     World* world = nullptr;
+    std::unique_ptr<CallbackShared> shared;
 };
 
 TEST_F(AudioCallback, TheWatchSeesAnAllocationAndALockInside) {
@@ -161,10 +158,10 @@ TEST_F(AudioCallback, TheWatchSeesAnAllocationAndALockInside) {
 TEST_F(AudioCallback, NeverAllocatesOrLocksWhateverTheLevelMuteAndFlags) {
     const int levels[] = {100, 70, 0, 100};
     for (int level : levels) {
-        setAudioVolume(level);
-        runCallbacks(*world, 200, 0, [](const float*, int32_t) {});
-        setAudioMuted(!audioMuted());
-        runCallbacks(*world, 50, paOutputUnderflow, [](const float*, int32_t) {});
+        setVolume(*shared, level);
+        runCallbacks(*shared, 200, 0, [](const float*, int32_t) {});
+        shared->muted = !shared->muted;
+        runCallbacks(*shared, 50, paOutputUnderflow, [](const float*, int32_t) {});
     }
     // A new game on the main thread while the audio thread renders, and a
     // clip recording: each block is copied into the capture ring, and once
@@ -172,27 +169,27 @@ TEST_F(AudioCallback, NeverAllocatesOrLocksWhateverTheLevelMuteAndFlags) {
     std::thread restarts([this] {
         for (int i = 0; i < 20; ++i) newGame(*world);
     });
-    setSoundCapture(true);
-    runCallbacks(*world, 400, 0, [](const float*, int32_t) {});
-    setSoundCapture(false);
+    shared->clip.on = true;
+    runCallbacks(*shared, 400, 0, [](const float*, int32_t) {});
+    shared->clip.on = false;
     restarts.join();
-    while (capturedSound().beginPop() != nullptr) capturedSound().endPop();
+    while (shared->clip.ring.beginPop() != nullptr) shared->clip.ring.endPop();
     EXPECT_EQ(allocations.load(), 0);
     EXPECT_EQ(locks.load(), 0);
 }
 
 TEST_F(AudioCallback, TheLevelScalesWhatLeavesAfterTheMasterGainAndMuteSilencesIt) {
-    const uint32_t before = audioCallbackCount();
-    const uint32_t underflowsBefore = audioUnderflowCount();
+    const uint32_t before = shared->callbacks;
+    const uint32_t underflowsBefore = shared->underflows;
     // Into the music first.
-    runCallbacks(*world, 100, 0, [](const float*, int32_t) {});
+    runCallbacks(*shared, 100, 0, [](const float*, int32_t) {});
 
     for (int level : {100, 60, 10, 0}) {
-        setAudioVolume(level);
+        setVolume(*shared, level);
         const double fraction = level / 100.0;
         const float gain = static_cast<float>(fraction * fraction);
         int compared = 0, sounding = 0;
-        runCallbacks(*world, 20, paOutputUnderflow, [&](const float* out, int32_t ringStart) {
+        runCallbacks(*shared, 20, paOutputUnderflow, [&](const float* out, int32_t ringStart) {
             // The scope ring keeps the last of every three samples before
             // the master gain: what left must be exactly that, times the
             // master gain, times the level.
@@ -210,33 +207,33 @@ TEST_F(AudioCallback, TheLevelScalesWhatLeavesAfterTheMasterGainAndMuteSilencesI
         EXPECT_GT(compared, 3000);
         EXPECT_GT(sounding, 1000) << "the song is silent: nothing was compared";
     }
-    EXPECT_EQ(audioVolume(), 0);
+    EXPECT_EQ(shared->volume.load(), 0);
 
-    setAudioVolume(100);
-    setAudioMuted(true);
+    setVolume(*shared, 100);
+    shared->muted = true;
     int ringSounding = 0;
-    runCallbacks(*world, 20, 0, [&](const float* out, int32_t) {
+    runCallbacks(*shared, 20, 0, [&](const float* out, int32_t) {
         for (unsigned long j = 0; j < kFrames; ++j) ASSERT_EQ(out[j], 0.0f);
         for (const auto& v : world->ScopeRing) ringSounding += v != 0.0f;
     });
     EXPECT_GT(ringSounding, 0) << "muting must not silence the scope view";
 
-    EXPECT_EQ(audioCallbackCount() - before, 100u + 4 * 20 + 20);
-    EXPECT_EQ(audioUnderflowCount() - underflowsBefore, 4u * 20);
+    EXPECT_EQ(shared->callbacks - before, 100u + 4 * 20 + 20);
+    EXPECT_EQ(shared->underflows - underflowsBefore, 4u * 20);
 }
 
 TEST_F(AudioCallback, AClipKeepsTheSoundBeforeTheLevelAndTheMute) {
-    runCallbacks(*world, 100, 0, [](const float*, int32_t) {});
-    setAudioVolume(60);
-    setSoundCapture(true);
+    runCallbacks(*shared, 100, 0, [](const float*, int32_t) {});
+    setVolume(*shared, 60);
+    shared->clip.on = true;
     std::vector<std::vector<float>> heard;
-    runCallbacks(*world, 20, 0, [&](const float* out, int32_t) { heard.emplace_back(out, out + kFrames); });
-    setAudioMuted(true);
-    runCallbacks(*world, 5, 0, [](const float*, int32_t) {});
-    setSoundCapture(false);
+    runCallbacks(*shared, 20, 0, [&](const float* out, int32_t) { heard.emplace_back(out, out + kFrames); });
+    shared->muted = true;
+    runCallbacks(*shared, 5, 0, [](const float*, int32_t) {});
+    shared->clip.on = false;
     const float gain = 0.6f * 0.6f;
     int blocks = 0;
-    while (const CapturedSound* block = capturedSound().beginPop()) {
+    while (const CapturedSound* block = shared->clip.ring.beginPop()) {
         ASSERT_EQ(block->frames, kBlockFrames);
         bool sounding = false;
         for (int j = 0; j < kBlockFrames; ++j) {
@@ -246,7 +243,7 @@ TEST_F(AudioCallback, AClipKeepsTheSoundBeforeTheLevelAndTheMute) {
             sounding = sounding || block->samples[j] != 0.0f;
         }
         EXPECT_TRUE(sounding) << "block " << blocks << ": muted blocks are kept too";
-        capturedSound().endPop();
+        shared->clip.ring.endPop();
         ++blocks;
     }
     EXPECT_EQ(blocks, 25);

@@ -1,0 +1,176 @@
+#include "desktop/capture/capture_thread.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "output/output_file.h"
+#include "output/png_writer.h"
+
+namespace vonkel {
+
+std::string picturesFolderFrom(std::string_view userDirs, std::string_view home) {
+    const std::string fallback = std::string(home) + "/Pictures";
+    std::istringstream lines{std::string(userDirs)};
+    for (std::string line; std::getline(lines, line);) {
+        constexpr std::string_view kKey = "XDG_PICTURES_DIR=\"";
+        if (!line.starts_with(kKey)) continue;
+        const size_t end = line.rfind('"');
+        if (end < kKey.size()) continue;
+        std::string value = line.substr(kKey.size(), end - kKey.size());
+        // The file's own rule: a path is absolute or starts with $HOME.
+        if (value.starts_with("$HOME")) value = std::string(home) + value.substr(5);
+        if (value.empty() || value.front() != '/') return fallback;
+        return value;
+    }
+    return fallback;
+}
+
+std::string captureFolder(const std::string& chosen) {
+    if (!chosen.empty()) return chosen;
+    const char* home = std::getenv("HOME");
+    const std::string homeDir = home != nullptr && home[0] != '\0' ? home : ".";
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const std::string configDir = config != nullptr && config[0] == '/' ? config : homeDir + "/.config";
+    std::ifstream in(configDir + "/user-dirs.dirs");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return picturesFolderFrom(text.str(), homeDir) + "/vonkel";
+}
+
+std::string captureName(const std::tm& local, uint32_t songNumber, std::string_view extension, int attempt) {
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    // Appended piece by piece: GCC 12 warns falsely on "-" + a string.
+    std::string name = "vonkel-";
+    name += stamp;
+    name += "-song-";
+    name += std::to_string(songNumber);
+    if (attempt > 1) {
+        name += '-';
+        name += std::to_string(attempt);
+    }
+    name += '.';
+    name += extension;
+    return name;
+}
+
+CaptureThread::CaptureThread(std::string folder, ClipTap& tap)
+    : folder_(std::move(folder)), tap_(tap), thread_([this] { run(); }) {}
+
+void CaptureThread::finish() {
+    quitting_ = true;
+    if (thread_.joinable()) thread_.join();
+}
+
+void CaptureThread::report(CaptureReport::Kind kind, const std::string& text) {
+    CaptureReport* r = reports.beginPush();
+    if (r == nullptr) return;  // the main thread reads them every frame; never this many
+    r->kind = kind;
+    std::snprintf(r->text, sizeof r->text, "%s", text.c_str());
+    reports.endPush();
+}
+
+// A free name in the capture folder, made if missing; empty and reported
+// when there is none.
+std::string CaptureThread::freePath(const CaptureOrder& order, const char* extension) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder_, ec);
+    if (ec) {
+        report(CaptureReport::Failed,
+               "cannot make the capture folder " + output::quotedPath(folder_) + ": " + ec.message());
+        return {};
+    }
+    for (int attempt = 1; attempt < 1000; ++attempt) {
+        const std::string path = folder_ + "/" + captureName(order.local, order.song, extension, attempt);
+        struct stat status {};
+        if (::lstat(path.c_str(), &status) != 0) return path;
+    }
+    report(CaptureReport::Failed, "no free name in " + output::quotedPath(folder_));
+    return {};
+}
+
+void CaptureThread::screenshot(const CaptureOrder& order) {
+    const CapturedPicture* picture = shots.beginPop();
+    if (picture == nullptr) return;
+    const std::string path = freePath(order, "png");
+    const std::string error =
+        path.empty() ? std::string()
+                     : output::writePngFile(path, picture->pixels, kOutputWidth, kOutputHeight, {.keepExisting = true});
+    shots.endPop();
+    if (!path.empty()) report(error.empty() ? CaptureReport::Saved : CaptureReport::Failed, error.empty() ? path : error);
+}
+
+void CaptureThread::startClip(const CaptureOrder& order) {
+    const std::string path = freePath(order, "mp4");
+    if (path.empty()) return report(CaptureReport::ClipFailed, "");
+    if (std::string error = clip_.open(path, order.atMs); !error.empty()) report(CaptureReport::ClipFailed, error);
+}
+
+void CaptureThread::failClip(const std::string& error) {
+    clip_.discard();
+    report(CaptureReport::ClipFailed, error);
+}
+
+// Pictures and sound waiting in the rings, into the open clip. Without one
+// they wait: the clip about to open takes them (what came before it, from
+// an earlier clip, it skips by its time).
+void CaptureThread::takeClipInput() {
+    while (clip_.isOpen()) {
+        const CapturedPicture* p = frames.beginPop();
+        if (p == nullptr) break;
+        const std::string error = clip_.addPicture(p->pixels.data(), p->atMs, p->durationMs);
+        frames.endPop();
+        if (!error.empty()) failClip(error);
+    }
+    while (clip_.isOpen()) {
+        const CapturedSound* block = tap_.ring.beginPop();
+        if (block == nullptr) break;
+        const std::string error = clip_.addSound(*block);
+        tap_.ring.endPop();
+        if (!error.empty()) failClip(error);
+    }
+}
+
+void CaptureThread::stopClip(uint32_t atMs) {
+    clip_.endAt(atMs);
+    takeClipInput();
+    if (!clip_.isOpen()) return;
+    if (std::string error = clip_.finish(); !error.empty()) return report(CaptureReport::Failed, error);
+    if (clip_.lostMs() > 0) {
+        report(CaptureReport::Failed, "the clip " + output::quotedPath(clip_.path()) + " lost " +
+                                          std::to_string(clip_.lostMs()) +
+                                          " ms of sound, recorded as silence (the encoder fell behind)");
+    }
+    report(CaptureReport::Saved, clip_.path());
+}
+
+void CaptureThread::run() {
+    for (;;) {
+        // Read before looking for orders: every order given before the quit
+        // is then seen, and done, before the thread ends.
+        const bool quit = quitting_;
+        bool busy = false;
+        if (const CaptureOrder* o = orders.beginPop()) {
+            const CaptureOrder order = *o;
+            orders.endPop();
+            busy = true;
+            if (order.kind == CaptureOrder::Screenshot) screenshot(order);
+            if (order.kind == CaptureOrder::StartClip) startClip(order);
+            if (order.kind == CaptureOrder::StopClip) stopClip(order.atMs);
+        }
+        takeClipInput();
+        if (!busy) {
+            if (quit) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(4));
+        }
+    }
+}
+
+}  // namespace vonkel

@@ -1,0 +1,83 @@
+#include "desktop/capture/clip.h"
+
+#include <algorithm>
+#include <span>
+
+namespace vonkel {
+
+std::string ClipWriter::open(const std::string& path, uint32_t startMs) {
+    discard();
+    // One encoder thread: the other core stays the game's.
+    const std::string error =
+        video_.open(path, {.format = output::VideoFormat::Mp4, .keepExisting = true, .encoderThreads = 1});
+    if (!error.empty()) return error;
+    path_ = path;
+    open_ = true;
+    startMs_ = startMs;
+    endMs_ = INT32_MAX;
+    heardFirstBlock_ = false;
+    soundWritten_ = 0;
+    lostSamples_ = 0;
+    return {};
+}
+
+void ClipWriter::endAt(uint32_t atMs) { endMs_ = sinceStart(atMs); }
+
+std::string ClipWriter::addPicture(const uint32_t* pixels, uint32_t atMs, int durationMs) {
+    const int32_t at = sinceStart(atMs);
+    if (!open_ || at < 0 || at >= endMs_) return {};
+    return video_.addPicture(pixels, at, durationMs);
+}
+
+std::string ClipWriter::addSilence(int64_t samples) {
+    soundWritten_ += std::max<int64_t>(samples, 0);
+    for (; samples > 0; samples -= kBlockFrames) {
+        const auto count = static_cast<size_t>(std::min<int64_t>(samples, kBlockFrames));
+        if (std::string error = video_.addSound(std::span<const float>(silence_).first(count)); !error.empty()) {
+            return error;
+        }
+    }
+    return {};
+}
+
+// The sound starts at the clip's start: the first block is put in place by
+// silence before it, and so is a block that comes more than 100 ms late (the
+// sound stopped for a while: a dropout the speakers played as silence too).
+std::string ClipWriter::addSound(const CapturedSound& block) {
+    constexpr int64_t kLateSamples = kSampleRate / 10;
+    const int32_t at = sinceStart(block.clockMs);
+    if (!open_ || at < 0 || at >= endMs_) return {};
+    const int64_t due = int64_t{at} * kSampleRate / 1000;
+    if (!heardFirstBlock_) {
+        heardFirstBlock_ = true;
+        nextBlock_ = block.sequence;
+        if (std::string error = addSilence(due); !error.empty()) return error;
+    }
+    if (block.sequence > nextBlock_) {
+        const int64_t lost = static_cast<int64_t>(block.sequence - nextBlock_) * kBlockFrames;
+        lostSamples_ += lost;
+        if (std::string error = addSilence(lost); !error.empty()) return error;
+    }
+    if (due - soundWritten_ > kLateSamples) {
+        if (std::string error = addSilence(due - soundWritten_); !error.empty()) return error;
+    }
+    nextBlock_ = block.sequence + 1;
+    soundWritten_ += block.frames;
+    return video_.addSound(std::span<const float>(block.samples, static_cast<size_t>(block.frames)));
+}
+
+std::string ClipWriter::finish() {
+    if (!open_) return {};
+    open_ = false;
+    std::string error = video_.finish();
+    if (error.empty()) error = video_.publish();
+    if (!error.empty()) video_.discard();
+    return error;
+}
+
+void ClipWriter::discard() {
+    open_ = false;
+    video_.discard();
+}
+
+}  // namespace vonkel

@@ -1,0 +1,57 @@
+#include "desktop/sound/sound_callback.h"
+
+#include <algorithm>
+
+#include "desktop/clock.h"
+#include "game/game.h"
+
+namespace vonkel {
+namespace {
+
+// Copies the rendered samples into the clip's ring, block by block.
+void tapForClip(CallbackShared& shared, const float* samples, unsigned long frames, uint32_t clockMs) {
+    for (unsigned long at = 0; at < frames; at += kBlockFrames) {
+        const auto count = static_cast<int32_t>(std::min<unsigned long>(kBlockFrames, frames - at));
+        const uint64_t sequence = shared.blocksRendered++;
+        if (!shared.clip.on) continue;
+        CapturedSound* slot = shared.clip.ring.beginPush();
+        if (slot == nullptr) continue;  // the capture thread is behind: this block is lost to the clip
+        slot->sequence = sequence;
+        slot->clockMs = clockMs;
+        slot->frames = count;
+        std::copy(samples + at, samples + at + count, slot->samples);
+        shared.clip.ring.endPush();
+    }
+}
+
+}  // namespace
+
+void setVolume(CallbackShared& shared, int level) {
+    level = std::clamp(level, 0, 100);
+    shared.volume = level;
+    const double fraction = level / 100.0;
+    shared.gain = static_cast<float>(fraction * fraction);
+}
+
+int audioCallback(const void* /*input*/, void* output, unsigned long frameCount,
+                  const PaStreamCallbackTimeInfo* /*timeInfo*/, PaStreamCallbackFlags statusFlags, void* userData) {
+    auto& shared = *static_cast<CallbackShared*>(userData);
+    auto* samples = static_cast<float*>(output);
+    const uint32_t clockMs = millisecondClock();
+    renderAudioBlock(*shared.world, samples, static_cast<int>(frameCount), clockMs);
+    tapForClip(shared, samples, frameCount, clockMs);
+
+    // The level and the mute act only on what leaves: the song, its clock
+    // and the scope ring go on exactly as they would be heard.
+    const float gain = shared.gain;
+    if (shared.muted) {
+        std::fill(samples, samples + frameCount, 0.0f);
+    } else if (gain != 1.0f) {
+        for (unsigned long i = 0; i < frameCount; ++i) samples[i] *= gain;
+    }
+    shared.callbacks = shared.callbacks + 1;
+    if ((statusFlags & paOutputUnderflow) != 0) shared.underflows = shared.underflows + 1;
+    return paContinue;
+}
+
+}  // namespace vonkel

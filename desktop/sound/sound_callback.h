@@ -1,0 +1,56 @@
+#pragma once
+// The audio callback and the one record it shares with the rest of the
+// desktop game, handed to it as its user data. The callback runs on the
+// audio library's thread: it renders the World's synthesiser, copies the
+// block for a clip that is recording, then applies the player's level and
+// mute, and counts. It never blocks, allocates, locks or does I/O.
+#include <portaudio.h>
+
+#include <cstdint>
+
+#include "core/relaxed.h"
+#include "core/world.h"
+#include "desktop/spsc_ring.h"
+
+namespace vonkel {
+
+// The sound of the game as a clip keeps it: the callback's samples after the
+// master gain, before the player's level and mute, one record per block of
+// up to 512 frames.
+struct CapturedSound {
+    uint64_t sequence;  // counts every block the callback renders
+    uint32_t clockMs;   // the millisecond clock the block was rendered at
+    int32_t frames;
+    float samples[kBlockFrames];
+};
+
+// The clip's tap on the sound: while `on`, the callback copies each block it
+// renders into `ring` (about 3 s of it) for the capture thread; when the ring
+// is full the block is dropped, its sequence number left out.
+struct ClipTap {
+    Relaxed<bool> on{false};
+    SpscRing<CapturedSound, 256> ring;
+};
+
+struct CallbackShared {
+    World* world = nullptr;
+    // Set by the main thread, read by the callback.
+    Relaxed<bool> muted{false};
+    Relaxed<int> volume{100};  // 0..100
+    Relaxed<float> gain{1.0f}; // (volume / 100) squared
+    // Written by the callback alone, read anywhere.
+    Relaxed<uint32_t> callbacks{0};
+    Relaxed<uint32_t> underflows{0};
+    uint64_t blocksRendered = 0;  // the callback's own
+    ClipTap clip;
+};
+
+// The player's level, 0..100: the samples are scaled by (level / 100)
+// squared, so that each step of ten sounds about as large as the last.
+void setVolume(CallbackShared& shared, int level);
+
+// userData is the CallbackShared.
+int audioCallback(const void* input, void* output, unsigned long frameCount,
+                  const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags statusFlags, void* userData);
+
+}  // namespace vonkel
