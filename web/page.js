@@ -83,7 +83,11 @@ class Page {
     this.overlay.addEventListener('click', (event) => {
       if (!event.target.closest('[data-action]')) this.gesture();
     });
-    this.touch.onRelease = () => this.gesture();
+    // A finger on the pad starts a game as it lifts only if it went down
+    // while the start or end screen showed: the thumb that quits with Start
+    // lifts over the end screen, which stays until a fresh tap.
+    this.touch.tapStarts = () => this.waiting;
+    this.touch.onTap = () => this.gesture();
     // A touch screen shows the pad from the start, any other after its
     // first touch. Any press gives the page the keyboard (in an iframe too).
     this.setTouch(matchMedia('(pointer: coarse)').matches);
@@ -127,9 +131,14 @@ class Page {
     this.showCard({ kind: 'start' });
   }
 
+  // Whether the start screen or the end screen shows.
+  get waiting() {
+    return report.state === 'ready' || report.state === 'ended';
+  }
+
   // The start screen and the end screen wait for a key, a click or a tap.
   async gesture() {
-    if (report.state !== 'ready' && report.state !== 'ended') return;
+    if (!this.waiting) return;
     report.state = 'starting';
     if (this.audio && !this.audio.context) {
       try {

@@ -1,7 +1,9 @@
 """The page on a phone: the touch pad against the lab, multi-touch, a page
-that never scrolls under a finger, and layouts in which the pad and the
-panel never cover the picture."""
+that never scrolls under a finger, layouts in which the pad and the panel
+never cover the picture, and an end screen that stays under the thumb
+that quit."""
 import os
+import time
 import unittest
 
 from browser import LAB, PageTestCase
@@ -22,6 +24,27 @@ class TouchPad(PageTestCase):
 
     def frames(self):
         return self.browser.report("framesPlayed")
+
+    def state(self):
+        return self.browser.report("state")
+
+    def tap(self, selector):
+        point = self.centre(selector)
+        self.browser.touch("touchStart", (1, *point))
+        self.browser.touch("touchEnd", (1, *point))
+
+    def press_start_until_the_end(self):
+        """Puts a thumb on Start and keeps it there until the game has quit."""
+        self.browser.touch("touchStart", (1, *self.centre("#pad-buttons .pad-start")))
+        self.browser.wait_for(lambda: self.state() == "ended", 10, "the end screen")
+
+    def quit_with_start(self):
+        """From play: Start opens the scope view, and Start again, from its
+        31st frame on, quits; the thumb lifts over the end screen."""
+        self.hold(3, (1, *self.centre("#pad-buttons .pad-start")))
+        self.wait_frames(35)
+        self.press_start_until_the_end()
+        self.browser.touch("touchEnd", (1, *self.centre("#pad-buttons .pad-start")))
 
     def wait_frames(self, count):
         target = self.frames() + count
@@ -118,6 +141,32 @@ class TouchPad(PageTestCase):
         b.touch("touchStart", (1, *self.centre("#overlay")))
         b.touch("touchEnd", (1, *self.centre("#overlay")))
         b.wait_for(lambda: b.report("state") == "playing", 10, "a tap to start the game")
+
+    def test_the_end_screen_stays_under_the_thumb_that_quit(self):
+        b = self.browser
+        self.phone(*PHONE_PORTRAIT, "?seed=7&clock=0&mute=1")
+        b.cdp("Browser.grantPermissions", origin=self.server.url.rstrip("/"),
+              permissions=["clipboardReadWrite", "clipboardSanitizedWrite"])
+        b.wait_for(lambda: self.state() == "playing", 30, "the game")
+        self.quit_with_start()
+        time.sleep(3)
+        self.assertEqual(self.state(), "ended", "the lift did not start a new game")
+        self.tap('#card [data-action="share"]')
+        b.wait_for(lambda: "copied" in b.driver.find_element("id", "notice").text, 10, "Share on the end card")
+        self.assertEqual(self.state(), "ended")
+        self.tap("#overlay")
+        b.wait_for(lambda: self.state() == "playing", 10, "a fresh tap to start a new game")
+
+        # A slow press of Start from play: the held Start opens the scope
+        # view and quits from its 31st frame; lifting starts nothing.
+        self.wait_frames(5)
+        self.press_start_until_the_end()
+        time.sleep(0.5)
+        b.touch("touchEnd", (1, *self.centre("#pad-buttons .pad-start")))
+        time.sleep(1)
+        self.assertEqual(self.state(), "ended", "one long press does not quit and restart")
+        self.tap("#pad-buttons .pad-a")  # a fresh tap on the pad starts one
+        b.wait_for(lambda: self.state() == "playing", 10, "a tap of A on the end screen")
 
     def test_dpad_directions(self):
         self.browser.open(self.server.url + "?mute=1")
