@@ -1,6 +1,9 @@
 // A clip of the game: the canvas's pictures and the page's sound through
 // MediaRecorder, in the first container the browser records (WebM, else
-// MP4, as Safari has it).
+// MP4, as Safari has it). A WebM clip gets its duration written when it
+// stops (webm_duration.js).
+import { withDuration } from './webm_duration.js';
+
 const kTypes = ['video/webm;codecs=vp9,opus', 'video/webm;codecs=vp8,opus', 'video/webm',
   'video/mp4;codecs=avc1,mp4a.40.2', 'video/mp4'];
 
@@ -39,17 +42,23 @@ export class ClipRecorder {
   }
 
   // Ends the clip: { blob, extension, startedAt }.
-  stop() {
+  async stop() {
     const recorder = this.recorder;
-    if (!recorder) return Promise.reject(new Error('not recording'));
+    if (!recorder) throw new Error('not recording');
     this.recorder = null;
-    return new Promise((resolve) => {
-      recorder.onstop = () => {
-        for (const track of this.video) track.stop();
-        resolve({ blob: new Blob(this.chunks, { type: recorder.mimeType }), extension: this.extension,
-                  startedAt: this.startedAt });
-      };
+    await new Promise((resolve) => {
+      recorder.onstop = resolve;
       recorder.stop();
     });
+    for (const track of this.video) track.stop();
+    let blob = new Blob(this.chunks, { type: recorder.mimeType });
+    if (this.extension === 'webm') {
+      try {
+        blob = await withDuration(blob);
+      } catch (error) {
+        console.warn(`vonkel: the clip keeps no duration (${error.message})`);
+      }
+    }
+    return { blob, extension: this.extension, startedAt: this.startedAt };
   }
 }

@@ -11,8 +11,9 @@ export const kHeight = 480;
 
 // Room the other parts take, in CSS pixels (page.css reads them).
 export const kRoom = {
-  panelSide: 96,   // the panel's width beside the picture
+  panelSide: 112,  // the panel's width beside the picture (ten digits of a song)
   panelBelow: 52,  // its height under the picture
+  panelTouch: 80,  // its height between the picture and the touch pad (two lines)
   padSide: 150,    // each column of the touch pad beside the picture
   padBelow: 220,   // the touch pad's height under the picture
 };
@@ -25,7 +26,7 @@ export function scaleToFit(width, height) {
 
 export function layoutFor(width, height, touch) {
   if (touch && height > width) {
-    return { mode: 'touch-portrait', scale: scaleToFit(width, height - kRoom.panelBelow - kRoom.padBelow) };
+    return { mode: 'touch-portrait', scale: scaleToFit(width, height - kRoom.panelTouch - kRoom.padBelow) };
   }
   if (touch) return { mode: 'touch-landscape', scale: scaleToFit(width - 2 * kRoom.padSide, height) };
   const side = scaleToFit(width - kRoom.panelSide, height);

@@ -9,7 +9,7 @@ import { KeepsakeActions } from './keepsake_actions.js';
 import { keepOffline } from './offline.js';
 import { Panel } from './panel.js';
 import { Presenter } from './presenter.js';
-import { deviceAtHand, showScreen } from './screens.js';
+import { deviceAtHand, fitScreen, showScreen } from './screens.js';
 import { keyBitsOf, keyListOf, readSettings } from './settings.js';
 import { TouchPad } from './touch_pad.js';
 
@@ -46,13 +46,15 @@ window.vonkel = report;
 const byId = (id) => document.getElementById(id);
 const calendarSeconds = () => Math.floor(Date.now() / 1000) >>> 0;
 
+const isTouchScreen = () => matchMedia('(pointer: coarse)').matches;
+
 class Page {
-  constructor(module, settings) {
+  constructor(module, settings, presenter) {
     this.module = module;
     this.settings = settings;
     this.canvas = byId('screen');
     this.overlay = byId('overlay');
-    this.presenter = new Presenter(byId('app'), this.canvas);
+    this.presenter = presenter;
     this.keyBits = keyBitsOf(module);
     this.input = new Input(this.keyBits);
     this.touch = new TouchPad({ dpadZone: byId('dpad'), dpadFace: byId('dpad-face'),
@@ -75,6 +77,12 @@ class Page {
     this.screen = null;
     this.nextSeed = null;
     this.lastMask = -1;
+    // A new arrangement may leave room for the buttons' names, or less
+    // room for the card.
+    this.presenter.onFit = () => {
+      this.panel.fitLabels([byId('pad-buttons')]);
+      if (this.screen) fitScreen(byId('card'), this.overlay);
+    };
 
     this.input.onAnyKey = (event) => {
       if (event.code === 'KeyM') this.toggleSound();
@@ -83,10 +91,14 @@ class Page {
     this.overlay.addEventListener('click', (event) => {
       if (!event.target.closest('[data-action]')) this.gesture();
     });
-    this.touch.onRelease = () => this.gesture();
+    // A finger on the pad starts a game as it lifts only if it went down
+    // while the start or end screen showed: the thumb that quits with Start
+    // lifts over the end screen, which stays until a fresh tap.
+    this.touch.tapStarts = () => this.waiting;
+    this.touch.onTap = () => this.gesture();
     // A touch screen shows the pad from the start, any other after its
     // first touch. Any press gives the page the keyboard (in an iframe too).
-    this.setTouch(matchMedia('(pointer: coarse)').matches);
+    this.setTouch(isTouchScreen());
     window.addEventListener('pointerdown', (event) => {
       window.focus();
       if (event.pointerType === 'touch' && !this.presenter.touch) this.setTouch(true);
@@ -100,9 +112,9 @@ class Page {
   }
 
   setTouch(touch) {
-    this.presenter.setTouch(touch);
     byId('dpad').hidden = !touch;
     byId('pad-buttons').hidden = !touch;
+    this.presenter.setTouch(touch);
     this.showCard(this.screen);
   }
 
@@ -110,7 +122,9 @@ class Page {
   showCard(screen) {
     this.screen = screen;
     this.overlay.hidden = screen === null;
-    if (screen) showScreen(byId('card'), { ...screen, device: deviceAtHand(this.presenter.touch), song: report.song });
+    if (!screen) return;
+    showScreen(byId('card'), { ...screen, device: deviceAtHand(this.presenter.touch), song: report.song });
+    fitScreen(byId('card'), this.overlay);
   }
 
   // The start screen, over the first frame of the game that a gesture
@@ -127,9 +141,14 @@ class Page {
     this.showCard({ kind: 'start' });
   }
 
+  // Whether the start screen or the end screen shows.
+  get waiting() {
+    return report.state === 'ready' || report.state === 'ended';
+  }
+
   // The start screen and the end screen wait for a key, a click or a tap.
   async gesture() {
-    if (report.state !== 'ready' && report.state !== 'ended') return;
+    if (!this.waiting) return;
     report.state = 'starting';
     if (this.audio && !this.audio.context) {
       try {
@@ -138,6 +157,7 @@ class Page {
         console.warn(`vonkel: no sound (${error.message})`);
         this.audio = null;
         this.panel.button('sound').hidden = true;
+        this.presenter.fit();  // the other buttons may now have room for their names
       }
     }
     this.start();
@@ -260,11 +280,16 @@ class Page {
 function showError(message) {
   report.state = 'error';
   report.error = message;
+  byId('panel').hidden = true;  // its buttons have no game to act on
   byId('overlay').hidden = false;
   showScreen(byId('card'), { kind: 'message', message });
 }
 
 async function main() {
+  // The layout exists from the start, so that the loading line and an error
+  // lie inside it, as the cards of the game do.
+  const presenter = new Presenter(byId('app'), byId('screen'));
+  presenter.setTouch(isTouchScreen());
   const module = await window.vonkelModuleReady;
   report.moduleReadyMs = performance.now();
   let settings;
@@ -275,7 +300,7 @@ async function main() {
     return;
   }
   window.vonkelModule = module;  // for measurements and debugging from the console
-  const page = new Page(module, settings);
+  const page = new Page(module, settings, presenter);
   report.status = () => {
     if (report.state === 'loading' || report.state === 'ready') return null;
     const [x, y, scope, gameOver, energy, score, song] =

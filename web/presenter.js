@@ -12,6 +12,7 @@ export class Presenter {
     canvas.height = kHeight;
     this.context = canvas.getContext('2d', { alpha: false });
     this.image = null;
+    this.onFit = null;  // called after each change of the arrangement
     for (const [name, pixels] of Object.entries(kRoom)) app.style.setProperty(`--${name}`, `${pixels}px`);
     const fit = () => this.fit();
     window.addEventListener('resize', fit);
@@ -35,6 +36,7 @@ export class Presenter {
     this.app.style.setProperty('--scale', scale);
     this.canvas.style.width = `${kWidth * scale}px`;
     this.canvas.style.height = `${kHeight * scale}px`;
+    if (this.onFit) this.onFit();
   }
 
   static toggleFullscreen(element) {

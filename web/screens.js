@@ -12,6 +12,13 @@ const kControls = {
 const kAbout = 'An arcade toy that composes its soundtrack while you play: every game, a new song.';
 const kHowTo = 'Calm green tiles restore your energy, magenta ones drain it. Pickups give boost.';
 
+// What a card leaves out, first to last, on a picture too small for all of
+// it: never the end screen's buttons or the line that says how to go on.
+const kOptional = {
+  start: ['.howto', '.song', '.controls', '.about'],
+  end: ['.controls', '.about', '.song'],
+};
+
 // The device a player is holding: the touch pad if it shows, a gamepad if
 // one is plugged in, else the keyboard.
 export function deviceAtHand(touch) {
@@ -55,4 +62,14 @@ export function showScreen(card, { kind, device, song, message }) {
   }
   const start = kind === 'end' ? 'start a new game' : 'start';
   card.append(element('p', 'call', device === 'touch' ? `Tap to ${start}` : `Click or press a key to ${start}`));
+}
+
+// Shows the parts of `card` that fit in the height of `room` (the picture).
+export function fitScreen(card, room) {
+  for (const child of card.children) child.hidden = false;
+  for (const selector of kOptional[card.className] ?? []) {
+    if (card.offsetHeight <= room.clientHeight) return;
+    const part = card.querySelector(selector);
+    if (part) part.hidden = true;
+  }
 }

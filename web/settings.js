@@ -3,14 +3,17 @@
 import { kKeyNames } from './input.js';
 
 const kDefaultScriptFrames = 3000;
+const kMaxUint32 = 4294967295;
+const kMaxScriptFrames = 10000000;  // as many as one run of vonkel-lab play
 
-function readUint32(params, name) {
+// A whole number of the URL in [min, max], or null where it is not given:
+// read by the lab's number reader in the module, refused with its words.
+function readInteger(params, name, min, max, m) {
   const text = params.get(name);
   if (text === null) return null;
-  if (!/^\d{1,10}$/.test(text) || Number(text) > 0xffffffff) {
-    throw new Error(`?${name}= takes a whole number from 0 to 4294967295, not '${text}'`);
-  }
-  return Number(text);
+  const error = m.UTF8ToString(withText(m, text, (pointer) => m._vonkel_read_integer(pointer, min, max)));
+  if (error !== '') throw new Error(`?${name}=: ${error}`);
+  return m._vonkel_integer_read();
 }
 
 // Calls fn with a copy of `text` in the module's memory (a C string).
@@ -25,15 +28,15 @@ export function withText(m, text, fn) {
   }
 }
 
-// ?keys= is read by the module, with the lab's own reader.
+// The numbers and ?keys= are read by the module, with the lab's own readers.
 export function readSettings(search, m) {
   const params = new URLSearchParams(search);
   const settings = {
-    seed: readUint32(params, 'seed'),
-    clock: readUint32(params, 'clock'),
+    seed: readInteger(params, 'seed', 0, kMaxUint32, m),
+    clock: readInteger(params, 'clock', 0, kMaxUint32, m),
     mute: params.get('mute') === '1',
     script: params.has('keys'),
-    frames: readUint32(params, 'frames') ?? kDefaultScriptFrames,
+    frames: readInteger(params, 'frames', 1, kMaxScriptFrames, m) ?? kDefaultScriptFrames,
   };
   if (settings.script) {
     const error = m.UTF8ToString(withText(m, params.get('keys'), (text) => m._vonkel_read_keys(text)));

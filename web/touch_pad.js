@@ -23,16 +23,17 @@ export class TouchPad {
     this.keyBits = keyBits;
     this.heldMask = 0;         // the held keys' bits, kept by changed()
     this.face = dpadFace;
-    this.fingers = new Map();  // pointerId -> { keys: names, element }
-    this.onPress = null;       // called on every finger down, with the event
-    this.onRelease = null;     // and up
+    this.fingers = new Map();  // pointerId -> { keys: names, element, tap }
+    // A finger that went down while tapStarts() held is a tap: onTap is
+    // called when it lifts (not when it is cancelled or the page loses focus).
+    this.tapStarts = () => false;
+    this.onTap = null;
     const follow = (element, keysAt) => {
       element.addEventListener('pointerdown', (event) => {
         event.preventDefault();
         element.setPointerCapture(event.pointerId);
-        this.fingers.set(event.pointerId, { keys: keysAt(event), element });
+        this.fingers.set(event.pointerId, { keys: keysAt(event), element, tap: this.tapStarts() });
         this.changed();
-        if (this.onPress) this.onPress(event);
       });
       element.addEventListener('pointermove', (event) => {
         const finger = this.fingers.get(event.pointerId);
@@ -41,9 +42,11 @@ export class TouchPad {
         this.changed();
       });
       const lift = (event) => {
-        if (!this.fingers.delete(event.pointerId)) return;
+        const finger = this.fingers.get(event.pointerId);
+        if (!finger) return;
+        this.fingers.delete(event.pointerId);
         this.changed();
-        if (event.type === 'pointerup' && this.onRelease) this.onRelease(event);
+        if (event.type === 'pointerup' && finger.tap && this.onTap) this.onTap();
       };
       for (const type of ['pointerup', 'pointercancel', 'lostpointercapture']) element.addEventListener(type, lift);
     };

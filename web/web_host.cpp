@@ -15,6 +15,7 @@
 
 #include "core/world.h"
 #include "game/game.h"
+#include "lockstep/decimal.h"
 #include "lockstep/digests.h"
 #include "lockstep/frame_pacer.h"
 #include "lockstep/key_script.h"
@@ -34,6 +35,7 @@ struct PageGame {
     std::vector<uint32_t> canvasPixels = std::vector<uint32_t>(static_cast<size_t>(kOutputWidth) * kOutputHeight);
     lockstep::KeysScript script;  // the ?keys= script, read by the lab's reader
     std::string text;             // the last text handed to the page
+    int64_t number = 0;           // the last number vonkel_read_integer took
 };
 
 PageGame& game() {
@@ -146,6 +148,22 @@ EMSCRIPTEN_KEEPALIVE double vonkel_song_number() { return static_cast<double>(ga
 EMSCRIPTEN_KEEPALIVE const char* vonkel_read_keys(const char* text) {
     return pageText(lockstep::parseKeysScript(text, game().script));
 }
+// Reads a whole number of the URL (?seed=, ?clock=, ?frames=) with the
+// lab's reader: plain decimal digits in [min, max], so "010", "+5" and "1e3"
+// are refused as the lab refuses them. Returns "" and keeps the number for
+// vonkel_integer_read, or the lab's words for what it expected.
+EMSCRIPTEN_KEEPALIVE const char* vonkel_read_integer(const char* text, double min, double max) {
+    const auto low = static_cast<int64_t>(min);
+    const auto high = static_cast<int64_t>(max);
+    const auto value = lockstep::readInteger(text, low, high);
+    if (!value) {
+        return pageText("expected an integer " + std::to_string(low) + ".." + std::to_string(high) + ", got '" +
+                        lockstep::shown(text) + "'");
+    }
+    game().number = *value;
+    return pageText("");
+}
+EMSCRIPTEN_KEEPALIVE double vonkel_integer_read() { return static_cast<double>(game().number); }
 // The key mask the script holds in frame `frame`.
 EMSCRIPTEN_KEEPALIVE int vonkel_script_keys(double frame) {
     return game().script.keysAt(static_cast<int64_t>(frame));

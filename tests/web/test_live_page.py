@@ -1,5 +1,6 @@
 """The page as a player meets it: the start overlay, real key events
 through the DevTools protocol, focus, the end screen and the sound."""
+import re
 import subprocess
 import time
 import unittest
@@ -180,14 +181,20 @@ class PageScripts(PageTestCase):
             b.wait_for(lambda: b.report("state") == "error", 10, "the error")
             self.assertEqual(b.report("error"), "?keys=: line " + reason, bad)
 
-    def test_a_bad_parameter_is_shown_on_the_page(self):
+    def test_numbers_are_read_by_the_labs_reader(self):
+        """?seed=, ?clock= and ?frames= refuse what the lab's options refuse, with its words."""
         b = self.browser
-        b.open(self.server.url + "?keys=0%20jump")
-        b.wait_for(lambda: b.report("state") == "error", 10, "the error")
-        self.assertIn("unknown key 'jump'", b.driver.find_element("id", "overlay").text)
-        b.open(self.server.url + "?seed=-3")
-        b.wait_for(lambda: b.report("state") == "error", 10, "the error")
-        self.assertIn("?seed=", b.report("error"))
+        for name, bad in (("seed", "010"), ("seed", "abc"), ("seed", "4294967296"), ("seed", ""), ("clock", "+5"),
+                          ("frames", "0"), ("frames", "1e3")):
+            options = {"seed": "1", "clock": "0", "frames": "1", name: bad}
+            arguments = [part for option, value in options.items() for part in (f"--{option}", value)]
+            lab = subprocess.run([LAB, "play", "--keys", "/dev/null", *arguments], capture_output=True, text=True)
+            self.assertEqual(lab.returncode, 2, (name, bad))
+            reason = re.fullmatch(rf"vonkel-lab: --{name}: (.*) \(see vonkel-lab play --help\)\n", lab.stderr).group(1)
+            b.open(self.server.url + f"?{name}=" + urllib.parse.quote(bad))
+            b.wait_for(lambda: b.report("state") == "error", 10, "the error")
+            self.assertEqual(b.report("error"), f"?{name}=: {reason}", (name, bad))
+        self.assertIn(reason, b.driver.find_element("id", "overlay").text, "shown on the page")
 
 
 if __name__ == "__main__":

@@ -1,7 +1,9 @@
 """The page on a phone: the touch pad against the lab, multi-touch, a page
-that never scrolls under a finger, and layouts in which the pad and the
-panel never cover the picture."""
+that never scrolls under a finger, layouts in which the pad and the panel
+never cover the picture, an end screen that stays under the thumb that
+quit, and cards and buttons that fit small screens."""
 import os
+import time
 import unittest
 
 from browser import LAB, PageTestCase
@@ -22,6 +24,27 @@ class TouchPad(PageTestCase):
 
     def frames(self):
         return self.browser.report("framesPlayed")
+
+    def state(self):
+        return self.browser.report("state")
+
+    def tap(self, selector):
+        point = self.centre(selector)
+        self.browser.touch("touchStart", (1, *point))
+        self.browser.touch("touchEnd", (1, *point))
+
+    def press_start_until_the_end(self):
+        """Puts a thumb on Start and keeps it there until the game has quit."""
+        self.browser.touch("touchStart", (1, *self.centre("#pad-buttons .pad-start")))
+        self.browser.wait_for(lambda: self.state() == "ended", 10, "the end screen")
+
+    def quit_with_start(self):
+        """From play: Start opens the scope view, and Start again, from its
+        31st frame on, quits; the thumb lifts over the end screen."""
+        self.hold(3, (1, *self.centre("#pad-buttons .pad-start")))
+        self.wait_frames(35)
+        self.press_start_until_the_end()
+        self.browser.touch("touchEnd", (1, *self.centre("#pad-buttons .pad-start")))
 
     def wait_frames(self, count):
         target = self.frames() + count
@@ -112,12 +135,91 @@ class TouchPad(PageTestCase):
                 apart = (box["right"] <= picture["left"] or box["left"] >= picture["right"]
                          or box["bottom"] <= picture["top"] or box["top"] >= picture["bottom"])
                 self.assertTrue(apart, f"{name} {box} off the picture {picture} in {width} x {height}")
-            if os.environ.get("VONKEL_WEB_SHOTS"):
-                b.driver.save_screenshot(os.path.join(os.environ["VONKEL_WEB_SHOTS"], f"phone-{width}x{height}.png"))
+            self.shot(f"phone-{width}x{height}.png")
         # A tap starts the game.
         b.touch("touchStart", (1, *self.centre("#overlay")))
         b.touch("touchEnd", (1, *self.centre("#overlay")))
         b.wait_for(lambda: b.report("state") == "playing", 10, "a tap to start the game")
+
+    def test_the_end_screen_stays_under_the_thumb_that_quit(self):
+        b = self.browser
+        self.phone(*PHONE_PORTRAIT, "?seed=7&clock=0&mute=1")
+        b.cdp("Browser.grantPermissions", origin=self.server.url.rstrip("/"),
+              permissions=["clipboardReadWrite", "clipboardSanitizedWrite"])
+        b.wait_for(lambda: self.state() == "playing", 30, "the game")
+        self.quit_with_start()
+        time.sleep(3)
+        self.assertEqual(self.state(), "ended", "the lift did not start a new game")
+        self.tap('#card [data-action="share"]')
+        b.wait_for(lambda: "copied" in b.driver.find_element("id", "notice").text, 10, "Share on the end card")
+        self.assertEqual(self.state(), "ended")
+        self.tap("#overlay")
+        b.wait_for(lambda: self.state() == "playing", 10, "a fresh tap to start a new game")
+
+        # A slow press of Start from play: the held Start opens the scope
+        # view and quits from its 31st frame; lifting starts nothing.
+        self.wait_frames(5)
+        self.press_start_until_the_end()
+        time.sleep(0.5)
+        b.touch("touchEnd", (1, *self.centre("#pad-buttons .pad-start")))
+        time.sleep(1)
+        self.assertEqual(self.state(), "ended", "one long press does not quit and restart")
+        self.tap("#pad-buttons .pad-a")  # a fresh tap on the pad starts one
+        b.wait_for(lambda: self.state() == "playing", 10, "a tap of A on the end screen")
+
+    def test_the_error_and_the_end_card_fit_small_phones(self):
+        b = self.browser
+        for width, height in ((320, 568), PHONE_PORTRAIT):
+            def inside(name, box, outer):
+                self.assertTrue(box["left"] >= outer["left"] - 0.5 and box["right"] <= outer["right"] + 0.5
+                                and box["top"] >= outer["top"] - 0.5 and box["bottom"] <= outer["bottom"] + 0.5,
+                                f"{name} {box} inside {outer} at {width} x {height}")
+
+            screen = {"left": 0, "top": 0, "right": width, "bottom": height}
+            self.phone(width, height, "?seed=abc")
+            b.wait_for(lambda: self.state() == "error", 10, "the error")
+            inside("the error", b.box("#card .call"), b.box("#screen"))
+            inside("the picture", b.box("#screen"), screen)
+            self.assertGreaterEqual(self.font_sizes("#card .call")[0][1], 12)
+            self.shot(f"error-{width}x{height}.png")
+
+            # Every calendar-time seed has ten digits.
+            self.phone(width, height, "?seed=4294967295&clock=0&mute=1")
+            b.wait_for(lambda: self.state() == "playing", 30, "the game")
+            self.quit_with_start()
+            inside("the end card", b.box("#card"), b.box("#overlay"))
+            inside("the picture", b.box("#screen"), screen)
+            for words, size in self.font_sizes("#card p, #card dt, #card dd, #card button"):
+                self.assertGreaterEqual(size, 12, f"{words!r} at {width} x {height}")
+            buttons = b.driver.execute_script(
+                "return [...document.querySelectorAll('#panel button, #card button')]"
+                ".filter((e) => e.getClientRects().length).map((e) => {"
+                " const r = e.getBoundingClientRect(), label = e.querySelector('span');"
+                " return {action: e.dataset.action, left: r.left, top: r.top, right: r.right, bottom: r.bottom,"
+                " width: r.width, height: r.height, label: label ? label.getBoundingClientRect().width : null}; })")
+            self.assertEqual([button["action"] for button in buttons].count("share"), 2, "the panel's and the card's")
+            for box in buttons:
+                self.assertTrue(box["width"] >= 44 and box["height"] >= 44, f"{box} at {width} x {height}")
+                inside(box["action"], box, screen)
+            song, first = b.box("#song-box"), b.box("#panel button")
+            inside("the song's number", b.box("#song"), screen)
+            self.assertLessEqual(song["bottom"], first["top"], "the song's number on a line above the buttons")
+            names = [e.accessible_name for e in b.driver.find_elements("css selector", "#panel button")
+                     if e.is_displayed()]
+            self.assertEqual(names, ["Share", "Save song", "Screenshot", "Clip", "Fullscreen"])
+            self.shot(f"end-{width}x{height}.png")
+        labels = [box["label"] for box in buttons if box["label"] is not None]
+        self.assertTrue(all(label > 15 for label in labels), f"at 390 px the buttons show their names: {labels}")
+
+    def font_sizes(self, selector):
+        """[text, font size] of each element shown that `selector` picks."""
+        return self.browser.driver.execute_script(
+            "return [...document.querySelectorAll(arguments[0])].filter((e) => e.getClientRects().length)"
+            ".map((e) => [e.textContent.trim(), parseFloat(getComputedStyle(e).fontSize)])", selector)
+
+    def shot(self, name):
+        if os.environ.get("VONKEL_WEB_SHOTS"):
+            self.browser.driver.save_screenshot(os.path.join(os.environ["VONKEL_WEB_SHOTS"], name))
 
     def test_dpad_directions(self):
         self.browser.open(self.server.url + "?mute=1")
