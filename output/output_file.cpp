@@ -144,6 +144,7 @@ std::string OutputFile::open(const std::string& path, OpenOptions options) {
     target_ = path;
     keepExisting_ = options.keepExisting;
     error_ = 0;
+    scratchFailed_ = false;
     if (path.empty()) return "empty file name";
     struct stat status {};
     if (path != "-") {
@@ -167,11 +168,10 @@ std::string OutputFile::open(const std::string& path, OpenOptions options) {
     // pwrite() on an appending descriptor would append, so it cannot seek either.
     if ((::fcntl(fd_, F_GETFL) & O_APPEND) != 0) start_ = -1;
     if (options.seekable && start_ < 0) {
-        std::string folder;
-        spooledTo_ = std::exchange(fd_, openScratch(folder));
+        spooledTo_ = std::exchange(fd_, openScratch(scratchFolder_));
         start_ = 0;
         if (fd_ < 0) {
-            return "cannot make a scratch file for " + named(path) + " in " + quotedPath(folder) +
+            return "cannot make a scratch file for " + named(path) + " in " + quotedPath(scratchFolder_) +
                    " (TMPDIR): " + std::strerror(errno);
         }
     }
@@ -203,6 +203,12 @@ bool OutputFile::fail(int error) {
     return error_ == 0;
 }
 
+bool OutputFile::failWriting(int error) {
+    // While spooled, fd_ is the scratch file: a full TMPDIR is named as such.
+    if (error_ == 0 && error != 0) scratchFailed_ = spooledTo_ >= 0;
+    return fail(error);
+}
+
 bool OutputFile::write(std::string_view bytes) {
     if (error_ != 0) return false;
     buffer_ += bytes;
@@ -210,14 +216,14 @@ bool OutputFile::write(std::string_view bytes) {
 }
 
 bool OutputFile::flush() {
-    if (error_ == 0 && !buffer_.empty()) fail(writeAll(fd_, buffer_));
+    if (error_ == 0 && !buffer_.empty()) failWriting(writeAll(fd_, buffer_));
     buffer_.clear();
     return error_ == 0;
 }
 
 bool OutputFile::writeAt(uint64_t offset, std::string_view bytes) {
     if (start_ < 0) return fail(ESPIPE);
-    return flush() && fail(writeAll(fd_, bytes, start_ + static_cast<int64_t>(offset)));
+    return flush() && failWriting(writeAll(fd_, bytes, start_ + static_cast<int64_t>(offset)));
 }
 
 std::string OutputFile::finish() {
@@ -282,7 +288,16 @@ int OutputFile::descriptor() {
 }
 
 std::string OutputFile::writeError() const {
-    return "cannot write " + named(path_) + ": " + std::strerror(error_ != 0 ? error_ : EIO);
+    const char* reason = std::strerror(error_ != 0 ? error_ : EIO);
+    if (scratchFailed_) {
+        return "cannot write the scratch file for " + named(path_) + " in " + quotedPath(scratchFolder_) +
+               " (TMPDIR): " + reason;
+    }
+    return failure(reason);
+}
+
+std::string OutputFile::failure(std::string_view reason) const {
+    return "cannot write " + named(path_) + ": " + std::string(reason);
 }
 
 }  // namespace vonkel::output

@@ -28,6 +28,13 @@ std::optional<SoundFormat> soundFormatNamed(std::string_view name);
 // with an extension not listed has none.
 std::optional<SoundFormat> soundFormatFor(const std::string& path);
 
+// Where libsndfile's writes land: the file, and libsndfile's place in it.
+struct SoundSink {
+    OutputFile* file = nullptr;
+    int64_t position = 0;
+    int64_t length = 0;
+};
+
 class SoundWriter {
 public:
     SoundWriter() = default;
@@ -46,11 +53,13 @@ public:
 
 private:
     std::string encode(std::span<const float> samples);
-    std::string encoderError() const;
+    // The file's write error, else `what` failed.
+    std::string failure(std::string_view what) const;
 
     SoundFormat format_ = SoundFormat::Wav;
     WavWriter wav_;
     OutputFile file_;
+    SoundSink sink_;
     sf_private_tag* encoder_ = nullptr;
     SwrContext* resampler_ = nullptr;  // Opus only
     std::vector<float> resampled_;

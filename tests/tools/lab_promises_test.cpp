@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -124,6 +126,51 @@ TEST(LabPromises, ARunThatFailsOrIsStoppedLeavesEveryOldFileAsItWas) {
     const std::string longName(250, 'n');
     expectEnd({"audio", "--seed", "1", "--seconds", "0.1", "--out", dir.file(longName + ".wav")}, kExitOk, "");
     EXPECT_EQ(dir.list().size(), 3u);
+}
+
+void limitFilesTo100k() {
+    const rlimit limit{100000, 100000};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+TEST(LabPromises, AFullDiskFailsEveryFormatAndKeepsTheOldFile) {
+    TempDir dir;
+    for (const std::string format : {"wav", "flac", "ogg", "opus", "mp3"}) {
+        dir.write("song." + format, "a good old file");
+        expectEnd({"audio", "--seed", "1", "--seconds", "60", "--out", dir.file("song." + format)}, kExitFailure,
+                  std::strerror(EFBIG), limitFilesTo100k);
+        EXPECT_TRUE(dir.read("song." + format) == "a good old file") << format;
+    }
+    EXPECT_EQ(dir.list().size(), 5u);
+    // Standard output is gathered in a scratch file first (the encoder seeks back).
+    Child child = start({"audio", "--seed", "1", "--seconds", "60", "--format", "mp3", "--out", "-"}, [&] {
+        ::setenv("TMPDIR", dir.path().c_str(), 1);
+        limitFilesTo100k();
+    });
+    EXPECT_EQ(exitStatusOf(child.wait()), kExitFailure) << child.errors;
+    EXPECT_TRUE(child.output.empty()) << child.output.size() << " bytes on standard output";
+    EXPECT_NE(child.errors.find("(TMPDIR): " + std::string(std::strerror(EFBIG))), std::string::npos) << child.errors;
+    EXPECT_EQ(dir.list().size(), 5u);
+}
+
+// Every library's failure comes out in the program's words, on standard
+// error alone: standard output may be the sound itself.
+TEST(LabPromises, WriteErrorsAreOneLineOfOurOwnOnStandardErrorOnly) {
+    if (!std::filesystem::is_character_file("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    for (const std::string format : {"wav", "flac", "ogg", "opus", "mp3"}) {
+        Child child = start({"audio", "--seed", "1", "--seconds", "10", "--format", format, "--out", "/dev/full"});
+        EXPECT_EQ(exitStatusOf(child.wait()), kExitFailure) << format;
+        EXPECT_TRUE(child.output.empty()) << format << ": " << child.output.substr(0, 80);
+        EXPECT_EQ(child.errors, "vonkel-lab: cannot write '/dev/full': " + std::string(std::strerror(ENOSPC)) + "\n");
+    }
+    TempDir dir;
+    for (const std::string name : {"v.mkv", "v.mp4"}) {
+        Child child = start({"play", "--seed", "1", "--frames", "600", "--video", dir.file(name)}, limitFilesTo100k);
+        EXPECT_EQ(exitStatusOf(child.wait()), kExitFailure) << name;
+        EXPECT_EQ(child.errors,
+                  "vonkel-lab: cannot write '" + dir.file(name) + "': " + std::strerror(EFBIG) + "\n");
+    }
+    EXPECT_TRUE(dir.list().empty());
 }
 
 TEST(LabPromises, StopSignalsOfEveryKindCleanUpAndEndTheRunWithThem) {
