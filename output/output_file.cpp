@@ -182,6 +182,22 @@ std::string OutputFile::openTemporary(const std::string& target) {
     const std::filesystem::path place(target);
     if (!place.has_filename()) return named(path_) + " names a folder, not a file";
     const std::filesystem::path folder = place.has_parent_path() ? place.parent_path() : ".";
+    const auto cannot = [&](const std::string& reason) {
+        const std::string via = target == path_ ? "" : " (a link to " + quotedPath(target) + ")";
+        return "cannot create " + named(path_) + via + ": " + reason;
+    };
+    // The temporary's short name fits where the final name may not, which
+    // publish() would find only after the work: refuse such a name now.
+    const long nameMax = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (nameMax > 0 && place.filename().string().size() > static_cast<size_t>(nameMax)) {
+        return cannot(std::string(std::strerror(ENAMETOOLONG)) + " (a name there has at most " +
+                      std::to_string(nameMax) + " bytes)");
+    }
+    const long pathMax = ::pathconf(folder.c_str(), _PC_PATH_MAX);
+    if (pathMax > 0 && target.size() >= static_cast<size_t>(pathMax)) {
+        return cannot(std::string(std::strerror(ENAMETOOLONG)) + " (a path has at most " +
+                      std::to_string(pathMax - 1) + " bytes)");
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = (folder / temporaryName()).string();
         fd_ = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -190,10 +206,7 @@ std::string OutputFile::openTemporary(const std::string& target) {
             start_ = 0;
             return {};
         }
-        if (errno != EEXIST) {
-            const std::string via = target == path_ ? "" : " (a link to " + quotedPath(target) + ")";
-            return "cannot create " + named(path_) + via + ": " + std::strerror(errno);
-        }
+        if (errno != EEXIST) return cannot(std::strerror(errno));
     }
     return "cannot create " + named(path_) + ": no free temporary name";
 }

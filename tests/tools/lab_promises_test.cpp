@@ -173,6 +173,29 @@ TEST(LabPromises, WriteErrorsAreOneLineOfOurOwnOnStandardErrorOnly) {
     EXPECT_TRUE(dir.list().empty());
 }
 
+// A name the folder cannot hold would fail only when the finished file is
+// named: it is refused before the work, as a bad argument.
+TEST(LabPromises, NamesTooLongAreRefusedBeforeTheWork) {
+    TempDir dir;
+    const std::string tooLong(252, 'n');
+    expectEnd({"audio", "--seed", "1", "--seconds", "3600", "--out", dir.file(tooLong + ".wav")}, kExitUsage,
+              std::strerror(ENAMETOOLONG));
+    expectEnd(play(dir, {"--trace", dir.file("t.jsonl"), "--video", dir.file(tooLong + ".mkv")}), kExitUsage,
+              "--video");
+    // A folder whose path leaves room for a temporary name (and the shots'
+    // staging folder) but not for the output's name (or a picture's).
+    std::string deep = dir.path().string();
+    while (deep.size() + 201 < 4070) deep.append("/").append(200, 'd');
+    deep.append("/").append(4070 - deep.size() - 1, 'e');
+    std::filesystem::create_directories(deep);
+    expectEnd({"audio", "--seed", "1", "--seconds", "3600", "--out", deep + "/" + std::string(40, 'x') + ".wav"},
+              kExitUsage, std::strerror(ENAMETOOLONG));
+    expectEnd(play(dir, {"--trace", dir.file("t.jsonl"), "--shots", deep + "/s", "--every", "10"}), kExitUsage,
+              "--shots");
+    EXPECT_TRUE(std::filesystem::is_empty(deep));
+    EXPECT_EQ(dir.list().size(), 1u);
+}
+
 TEST(LabPromises, StopSignalsOfEveryKindCleanUpAndEndTheRunWithThem) {
     for (int signal : {SIGINT, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGTERM}) {
         TempDir dir;
