@@ -3,6 +3,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 extern "C" {
@@ -90,7 +91,9 @@ std::optional<SoundFormat> soundFormatFor(const std::string& path) {
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1) {
         return SoundFormat::Wav;  // no extension (a leading dot names a hidden file)
     }
-    return soundFormatNamed(path.substr(dot + 1));
+    std::string extension = path.substr(dot + 1);  // any case: song.MP3 is MP3
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return soundFormatNamed(extension);
 }
 
 std::string SoundWriter::open(const std::string& path, SoundFormat format, std::optional<int64_t> samples) {

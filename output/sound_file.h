@@ -24,8 +24,8 @@ inline constexpr const char* kSoundFormats = "wav, flac, ogg, opus, mp3";
 
 // "wav", "flac", "ogg", "opus" or "mp3".
 std::optional<SoundFormat> soundFormatNamed(std::string_view name);
-// By the name's extension; a name without one (a device, "-") is WAV, one
-// with an extension not listed has none.
+// By the name's extension, in any case; a name without one (a device, "-")
+// is WAV, one with an extension not listed has none.
 std::optional<SoundFormat> soundFormatFor(const std::string& path);
 
 // Where libsndfile's writes land: the file, and libsndfile's place in it.

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <map>
 
@@ -34,8 +36,11 @@ int stopRequested(void* /*opaque*/) { return stopSignal() != 0 ? 1 : 0; }
 }  // namespace
 
 std::optional<VideoFormat> videoFormatFor(const std::string& path) {
-    if (path == "-" || path.ends_with(".mkv")) return VideoFormat::Matroska;
-    if (path.ends_with(".mp4")) return VideoFormat::Mp4;
+    if (path == "-") return VideoFormat::Matroska;
+    std::string extension = path.substr(path.size() - std::min<size_t>(path.size(), 4));  // any case: .MP4
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".mkv") return VideoFormat::Matroska;
+    if (extension == ".mp4") return VideoFormat::Mp4;
     return std::nullopt;
 }
 
