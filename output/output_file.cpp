@@ -145,6 +145,7 @@ std::string OutputFile::open(const std::string& path, OpenOptions options) {
     keepExisting_ = options.keepExisting;
     sync_ = options.sync;
     error_ = 0;
+    scratchFailed_ = false;
     if (path.empty()) return "empty file name";
     struct stat status {};
     if (path != "-") {
@@ -168,11 +169,10 @@ std::string OutputFile::open(const std::string& path, OpenOptions options) {
     // pwrite() on an appending descriptor would append, so it cannot seek either.
     if ((::fcntl(fd_, F_GETFL) & O_APPEND) != 0) start_ = -1;
     if (options.seekable && start_ < 0) {
-        std::string folder;
-        spooledTo_ = std::exchange(fd_, openScratch(folder));
+        spooledTo_ = std::exchange(fd_, openScratch(scratchFolder_));
         start_ = 0;
         if (fd_ < 0) {
-            return "cannot make a scratch file for " + named(path) + " in " + quotedPath(folder) +
+            return "cannot make a scratch file for " + named(path) + " in " + quotedPath(scratchFolder_) +
                    " (TMPDIR): " + std::strerror(errno);
         }
     }
@@ -183,6 +183,22 @@ std::string OutputFile::openTemporary(const std::string& target) {
     const std::filesystem::path place(target);
     if (!place.has_filename()) return named(path_) + " names a folder, not a file";
     const std::filesystem::path folder = place.has_parent_path() ? place.parent_path() : ".";
+    const auto cannot = [&](const std::string& reason) {
+        const std::string via = target == path_ ? "" : " (a link to " + quotedPath(target) + ")";
+        return "cannot create " + named(path_) + via + ": " + reason;
+    };
+    // The temporary's short name fits where the final name may not, which
+    // publish() would find only after the work: refuse such a name now.
+    const long nameMax = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (nameMax > 0 && place.filename().string().size() > static_cast<size_t>(nameMax)) {
+        return cannot(std::string(std::strerror(ENAMETOOLONG)) + " (a name there has at most " +
+                      std::to_string(nameMax) + " bytes)");
+    }
+    const long pathMax = ::pathconf(folder.c_str(), _PC_PATH_MAX);
+    if (pathMax > 0 && target.size() >= static_cast<size_t>(pathMax)) {
+        return cannot(std::string(std::strerror(ENAMETOOLONG)) + " (a path has at most " +
+                      std::to_string(pathMax - 1) + " bytes)");
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = (folder / temporaryName()).string();
         fd_ = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -191,10 +207,7 @@ std::string OutputFile::openTemporary(const std::string& target) {
             start_ = 0;
             return {};
         }
-        if (errno != EEXIST) {
-            const std::string via = target == path_ ? "" : " (a link to " + quotedPath(target) + ")";
-            return "cannot create " + named(path_) + via + ": " + std::strerror(errno);
-        }
+        if (errno != EEXIST) return cannot(std::strerror(errno));
     }
     return "cannot create " + named(path_) + ": no free temporary name";
 }
@@ -204,6 +217,12 @@ bool OutputFile::fail(int error) {
     return error_ == 0;
 }
 
+bool OutputFile::failWriting(int error) {
+    // While spooled, fd_ is the scratch file: a full TMPDIR is named as such.
+    if (error_ == 0 && error != 0) scratchFailed_ = spooledTo_ >= 0;
+    return fail(error);
+}
+
 bool OutputFile::write(std::string_view bytes) {
     if (error_ != 0) return false;
     buffer_ += bytes;
@@ -211,14 +230,14 @@ bool OutputFile::write(std::string_view bytes) {
 }
 
 bool OutputFile::flush() {
-    if (error_ == 0 && !buffer_.empty()) fail(writeAll(fd_, buffer_));
+    if (error_ == 0 && !buffer_.empty()) failWriting(writeAll(fd_, buffer_));
     buffer_.clear();
     return error_ == 0;
 }
 
 bool OutputFile::writeAt(uint64_t offset, std::string_view bytes) {
     if (start_ < 0) return fail(ESPIPE);
-    return flush() && fail(writeAll(fd_, bytes, start_ + static_cast<int64_t>(offset)));
+    return flush() && failWriting(writeAll(fd_, bytes, start_ + static_cast<int64_t>(offset)));
 }
 
 std::string OutputFile::finish() {
@@ -284,7 +303,16 @@ int OutputFile::descriptor() {
 }
 
 std::string OutputFile::writeError() const {
-    return "cannot write " + named(path_) + ": " + std::strerror(error_ != 0 ? error_ : EIO);
+    const char* reason = std::strerror(error_ != 0 ? error_ : EIO);
+    if (scratchFailed_) {
+        return "cannot write the scratch file for " + named(path_) + " in " + quotedPath(scratchFolder_) +
+               " (TMPDIR): " + reason;
+    }
+    return failure(reason);
+}
+
+std::string OutputFile::failure(std::string_view reason) const {
+    return "cannot write " + named(path_) + ": " + std::string(reason);
 }
 
 }  // namespace vonkel::output

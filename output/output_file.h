@@ -66,8 +66,12 @@ public:
     void discard();
 
     const std::string& path() const { return path_; }
+    // Whether a write has failed (the first failure is kept).
+    bool failed() const { return error_ != 0; }
     // "cannot write 'PATH': REASON" for the first failed write.
     std::string writeError() const;
+    // "cannot write 'PATH': `reason`", for a failure of a writer's own.
+    std::string failure(std::string_view reason) const;
 
     // For a writer that writes itself (libsndfile, FFmpeg): the descriptor,
     // with this object's buffer written out, and where the output's first
@@ -83,6 +87,7 @@ private:
     std::string openTemporary(const std::string& target);
     bool flush();
     bool fail(int error);
+    bool failWriting(int error);  // a write into fd_
 
     std::string path_;      // as the user named it
     std::string target_;    // where it gets its name (links followed)
@@ -94,6 +99,8 @@ private:
     int64_t start_ = 0;     // the output's first byte in fd_; -1: fd_ cannot seek
     std::string buffer_;
     int error_ = 0;
+    std::string scratchFolder_;   // of a spooled output
+    bool scratchFailed_ = false;  // the first failed write was into the scratch file
 };
 
 }  // namespace vonkel::output

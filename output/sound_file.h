@@ -24,9 +24,16 @@ inline constexpr const char* kSoundFormats = "wav, flac, ogg, opus, mp3";
 
 // "wav", "flac", "ogg", "opus" or "mp3".
 std::optional<SoundFormat> soundFormatNamed(std::string_view name);
-// By the name's extension; a name without one (a device, "-") is WAV, one
-// with an extension not listed has none.
+// By the name's extension, in any case; a name without one (a device, "-")
+// is WAV, one with an extension not listed has none.
 std::optional<SoundFormat> soundFormatFor(const std::string& path);
+
+// Where libsndfile's writes land: the file, and libsndfile's place in it.
+struct SoundSink {
+    OutputFile* file = nullptr;
+    int64_t position = 0;
+    int64_t length = 0;
+};
 
 class SoundWriter {
 public:
@@ -46,11 +53,13 @@ public:
 
 private:
     std::string encode(std::span<const float> samples);
-    std::string encoderError() const;
+    // The file's write error, else `what` failed.
+    std::string failure(std::string_view what) const;
 
     SoundFormat format_ = SoundFormat::Wav;
     WavWriter wav_;
     OutputFile file_;
+    SoundSink sink_;
     sf_private_tag* encoder_ = nullptr;
     SwrContext* resampler_ = nullptr;  // Opus only
     std::vector<float> resampled_;

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <map>
 
@@ -34,8 +36,11 @@ int stopRequested(void* /*opaque*/) { return stopSignal() != 0 ? 1 : 0; }
 }  // namespace
 
 std::optional<VideoFormat> videoFormatFor(const std::string& path) {
-    if (path == "-" || path.ends_with(".mkv")) return VideoFormat::Matroska;
-    if (path.ends_with(".mp4")) return VideoFormat::Mp4;
+    if (path == "-") return VideoFormat::Matroska;
+    std::string extension = path.substr(path.size() - std::min<size_t>(path.size(), 4));  // any case: .MP4
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".mkv") return VideoFormat::Matroska;
+    if (extension == ".mp4") return VideoFormat::Mp4;
     return std::nullopt;
 }
 
@@ -71,9 +76,11 @@ struct VideoWriter::State {
         }
     }
 
+    // "cannot write 'PATH': WHAT: FFMPEG'S REASON"; a failed write has the reason alone.
     std::string failed(const std::string& what, int code) {
         if (stopSignal() != 0) return "stopped";
-        return "cannot write " + quotedPath(file.path()) + ": " + what + (code < 0 ? ": " + ffmpegMessage(code) : "");
+        if (code >= 0) return file.failure(what);
+        return file.failure(what.empty() ? ffmpegMessage(code) : what + ": " + ffmpegMessage(code));
     }
 
     // Every packet the encoder has ready, into the file.
@@ -213,7 +220,7 @@ std::string VideoWriter::open(const std::string& path, const VideoOptions& optio
     struct stat status {};
     const bool regular = written != "-" && ::stat(written.c_str(), &status) == 0 && S_ISREG(status.st_mode);
     if (s.format == VideoFormat::Mp4 && !regular) {
-        return "cannot write " + quotedPath(path) + ": an MP4 file must be a file (write .mkv to a pipe or device)";
+        return s.file.failure("an MP4 file must be a file (write .mkv to a pipe or device)");
     }
     const int made = avformat_alloc_output_context2(&s.muxer, nullptr,
                                                     s.format == VideoFormat::Mp4 ? "mp4" : "matroska", nullptr);

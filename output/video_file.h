@@ -15,8 +15,8 @@ namespace vonkel::output {
 
 enum class VideoFormat { Mp4, Matroska };
 
-// By the name's extension: .mp4, .mkv; "-" (standard output) is Matroska,
-// which can be written as a stream.
+// By the name's extension, in any case: .mp4, .mkv; "-" (standard output)
+// is Matroska, which can be written as a stream.
 std::optional<VideoFormat> videoFormatFor(const std::string& path);
 inline constexpr const char* kVideoFormats = ".mp4 (H.264 and AAC) or .mkv (lossless; also '-')";
 

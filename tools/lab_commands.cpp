@@ -77,7 +77,7 @@ struct PlayOutputs {
                 return "--video: " + error;
             }
         }
-        if (options.shotsDir) return shots.open(*options.shotsDir);
+        if (options.shotsDir) return shots.open(*options.shotsDir, options.frames - 1);
         return {};
     }
 

@@ -79,14 +79,15 @@ void addSong(CLI::App& app, LabOptions& options) {
                  "note periods and nextDraw, the main generator's next draw.");
 }
 
-// The sound format: --format, else the extension of --out.
-void chooseSoundFormat(LabOptions& options, const std::string& named) {
-    const auto format = named.empty() ? output::soundFormatFor(options.out) : output::soundFormatNamed(named);
+// The sound format: --format (an empty one names none), else the extension
+// of --out.
+void chooseSoundFormat(LabOptions& options, const std::optional<std::string>& named) {
+    const auto format = named ? output::soundFormatNamed(*named) : output::soundFormatFor(options.out);
     if (!format) {
-        throw CLI::ValidationError(named.empty() ? "--out" : "--format",
-                                   "'" + shown(named.empty() ? options.out : named) +
+        throw CLI::ValidationError(named ? "--format" : "--out",
+                                   "'" + shown(named ? *named : options.out) +
                                        "' is not a sound format this program writes (" + output::kSoundFormats +
-                                       (named.empty() ? "; --format picks one" : "") + ")");
+                                       (named ? "" : "; --format picks one") + ")");
     }
     options.soundFormat = *format;
 }
@@ -94,7 +95,7 @@ void chooseSoundFormat(LabOptions& options, const std::string& named) {
 void addAudio(CLI::App& app, LabOptions& options) {
     CLI::App* audio = app.add_subcommand(
         "audio", "Export a song as a sound file (WAV, mono 44100 Hz 32-bit float; or FLAC, Ogg, Opus, MP3)");
-    auto format = std::make_shared<std::string>();
+    auto format = std::make_shared<std::optional<std::string>>();
     audio->callback([&options, format] {
         options.command = Command::Audio;
         chooseSoundFormat(options, *format);
@@ -108,7 +109,9 @@ void addAudio(CLI::App& app, LabOptions& options) {
     addPath(audio, "--out", options.out, "the sound file to write, by its extension ('-': standard output)")
         ->required()
         ->type_name("FILE.wav");
-    audio->add_option("--format", *format, "the format, whatever the name: wav, flac, ogg, opus or mp3")
+    audio->add_option_function<std::string>(
+             "--format", [format](const std::string& text) { *format = text; },
+             "the format, whatever the name: wav, flac, ogg, opus or mp3")
         ->type_name("FORMAT");
     audio->footer("The song of a new game from --seed, as the game plays it with no key\n"
                   "pressed: ceil(S x 44100 / 512) whole blocks of 512 samples. WAV holds\n"

@@ -30,9 +30,15 @@ void forEachFile(const std::string& folder, Each each) {
     ::closedir(dir);
 }
 
+std::string pictureName(int64_t frame) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(frame));
+    return name;
+}
+
 }  // namespace
 
-std::string ShotsFolder::open(const std::string& path) {
+std::string ShotsFolder::open(const std::string& path, int64_t lastFrame) {
     namespace fs = std::filesystem;
     path_ = path;
     std::error_code ec;
@@ -54,13 +60,29 @@ std::string ShotsFolder::open(const std::string& path) {
     std::string staging = (dir / ".vonkel-XXXXXX").string();
     if (::mkdtemp(staging.data()) == nullptr) return "--shots: cannot write into " + quotedPath(path) + ": " + std::strerror(errno);
     staging_ = staging;
+    // A picture name the folder cannot hold would fail only during the run:
+    // the longest one, in the staging folder, must fit now.
+    const std::string longest = pictureName(lastFrame);
+    const long nameMax = ::pathconf(staging_.c_str(), _PC_NAME_MAX);
+    const long pathMax = ::pathconf(staging_.c_str(), _PC_PATH_MAX);
+    std::string limit;
+    if (nameMax > 0 && longest.size() > static_cast<size_t>(nameMax)) {
+        limit = "a name there has at most " + std::to_string(nameMax) + " bytes";
+    } else if (pathMax > 0 && staging_.size() + 1 + longest.size() >= static_cast<size_t>(pathMax)) {
+        limit = "a path has at most " + std::to_string(pathMax - 1) +
+                " bytes; pictures are made in a hidden folder there first";
+    }
+    if (!limit.empty()) {
+        const std::string message = "--shots: cannot write " + quotedPath((dir / longest).string()) + ": " +
+                                    std::strerror(ENAMETOOLONG) + " (" + limit + ")";
+        discard();
+        return message;
+    }
     return {};
 }
 
 std::string ShotsFolder::shoot(int64_t frame, std::span<const uint32_t> doubled) {
-    char name[32];
-    std::snprintf(name, sizeof name, "/frame-%06lld.png", static_cast<long long>(frame));
-    return output::writePngFile(staging_ + name, doubled, kOutputWidth, kOutputHeight);
+    return output::writePngFile(staging_ + "/" + pictureName(frame), doubled, kOutputWidth, kOutputHeight);
 }
 
 std::string ShotsFolder::publish() {

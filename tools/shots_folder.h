@@ -18,9 +18,10 @@ public:
     ShotsFolder(const ShotsFolder&) = delete;
     ShotsFolder& operator=(const ShotsFolder&) = delete;
 
-    // Makes the folder (and its missing parents) and the staging folder.
+    // Makes the folder (and its missing parents) and the staging folder, and
+    // checks that the picture of `lastFrame`, the longest name, fits there.
     // Returns an empty string or a message.
-    std::string open(const std::string& path);
+    std::string open(const std::string& path, int64_t lastFrame);
     // The frame's doubled picture (640 x 480) as frame-NNNNNN.png.
     std::string shoot(int64_t frame, std::span<const uint32_t> doubled);
     // Moves every picture into the folder. Returns an empty string or a message.

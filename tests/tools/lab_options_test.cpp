@@ -123,6 +123,24 @@ TEST(LabArguments, RejectsBadArgumentsWithOneLine) {
     expectUsageError({"dance"}, "unknown subcommand 'dance'");
 }
 
+TEST(LabArguments, ExtensionsAreReadInAnyCaseAndAnEmptyFormatIsRefused) {
+    using output::SoundFormat;
+    using output::VideoFormat;
+    for (const auto& [name, format] : {std::pair{"a.WAV", SoundFormat::Wav}, {"a.Mp3", SoundFormat::Mp3},
+                                       {"a.FLAC", SoundFormat::Flac}, {"a.b/c", SoundFormat::Wav}}) {
+        const Outcome o = parse({"audio", "--seed", "1", "--seconds", "1", "--out", name});
+        ASSERT_TRUE(o.parsed.options) << name << o.err;
+        EXPECT_EQ(o.parsed.options->soundFormat, format) << name;
+    }
+    for (const auto& [name, format] : {std::pair{"v.MP4", VideoFormat::Mp4}, {"v.MKV", VideoFormat::Matroska}}) {
+        const Outcome o = parse({"play", "--seed", "1", "--frames", "1", "--video", name});
+        ASSERT_TRUE(o.parsed.options) << name << o.err;
+        EXPECT_EQ(o.parsed.options->videoFormat, format) << name;
+    }
+    expectUsageError({"audio", "--seed", "1", "--seconds", "1", "--format", "", "--out", "a.wav"},
+                     "--format: '' is not a sound format");
+}
+
 TEST(LabArguments, HelpGoesToStandardOutputWithStatusZero) {
     const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {
         {{"--help"}, {"song", "audio", "terrain", "play", "export"}},

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -124,6 +126,74 @@ TEST(LabPromises, ARunThatFailsOrIsStoppedLeavesEveryOldFileAsItWas) {
     const std::string longName(250, 'n');
     expectEnd({"audio", "--seed", "1", "--seconds", "0.1", "--out", dir.file(longName + ".wav")}, kExitOk, "");
     EXPECT_EQ(dir.list().size(), 3u);
+}
+
+void limitFilesTo100k() {
+    const rlimit limit{100000, 100000};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+TEST(LabPromises, AFullDiskFailsEveryFormatAndKeepsTheOldFile) {
+    TempDir dir;
+    for (const std::string format : {"wav", "flac", "ogg", "opus", "mp3"}) {
+        dir.write("song." + format, "a good old file");
+        expectEnd({"audio", "--seed", "1", "--seconds", "60", "--out", dir.file("song." + format)}, kExitFailure,
+                  std::strerror(EFBIG), limitFilesTo100k);
+        EXPECT_TRUE(dir.read("song." + format) == "a good old file") << format;
+    }
+    EXPECT_EQ(dir.list().size(), 5u);
+    // Standard output is gathered in a scratch file first (the encoder seeks back).
+    Child child = start({"audio", "--seed", "1", "--seconds", "60", "--format", "mp3", "--out", "-"}, [&] {
+        ::setenv("TMPDIR", dir.path().c_str(), 1);
+        limitFilesTo100k();
+    });
+    EXPECT_EQ(exitStatusOf(child.wait()), kExitFailure) << child.errors;
+    EXPECT_TRUE(child.output.empty()) << child.output.size() << " bytes on standard output";
+    EXPECT_NE(child.errors.find("(TMPDIR): " + std::string(std::strerror(EFBIG))), std::string::npos) << child.errors;
+    EXPECT_EQ(dir.list().size(), 5u);
+}
+
+// Every library's failure comes out in the program's words, on standard
+// error alone: standard output may be the sound itself.
+TEST(LabPromises, WriteErrorsAreOneLineOfOurOwnOnStandardErrorOnly) {
+    if (!std::filesystem::is_character_file("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    for (const std::string format : {"wav", "flac", "ogg", "opus", "mp3"}) {
+        Child child = start({"audio", "--seed", "1", "--seconds", "10", "--format", format, "--out", "/dev/full"});
+        EXPECT_EQ(exitStatusOf(child.wait()), kExitFailure) << format;
+        EXPECT_TRUE(child.output.empty()) << format << ": " << child.output.substr(0, 80);
+        EXPECT_EQ(child.errors, "vonkel-lab: cannot write '/dev/full': " + std::string(std::strerror(ENOSPC)) + "\n");
+    }
+    TempDir dir;
+    for (const std::string name : {"v.mkv", "v.mp4"}) {
+        Child child = start({"play", "--seed", "1", "--frames", "600", "--video", dir.file(name)}, limitFilesTo100k);
+        EXPECT_EQ(exitStatusOf(child.wait()), kExitFailure) << name;
+        EXPECT_EQ(child.errors,
+                  "vonkel-lab: cannot write '" + dir.file(name) + "': " + std::strerror(EFBIG) + "\n");
+    }
+    EXPECT_TRUE(dir.list().empty());
+}
+
+// A name the folder cannot hold would fail only when the finished file is
+// named: it is refused before the work, as a bad argument.
+TEST(LabPromises, NamesTooLongAreRefusedBeforeTheWork) {
+    TempDir dir;
+    const std::string tooLong(252, 'n');
+    expectEnd({"audio", "--seed", "1", "--seconds", "3600", "--out", dir.file(tooLong + ".wav")}, kExitUsage,
+              std::strerror(ENAMETOOLONG));
+    expectEnd(play(dir, {"--trace", dir.file("t.jsonl"), "--video", dir.file(tooLong + ".mkv")}), kExitUsage,
+              "--video");
+    // A folder whose path leaves room for a temporary name (and the shots'
+    // staging folder) but not for the output's name (or a picture's).
+    std::string deep = dir.path().string();
+    while (deep.size() + 201 < 4070) deep.append("/").append(200, 'd');
+    deep.append("/").append(4070 - deep.size() - 1, 'e');
+    std::filesystem::create_directories(deep);
+    expectEnd({"audio", "--seed", "1", "--seconds", "3600", "--out", deep + "/" + std::string(40, 'x') + ".wav"},
+              kExitUsage, std::strerror(ENAMETOOLONG));
+    expectEnd(play(dir, {"--trace", dir.file("t.jsonl"), "--shots", deep + "/s", "--every", "10"}), kExitUsage,
+              "--shots");
+    EXPECT_TRUE(std::filesystem::is_empty(deep));
+    EXPECT_EQ(dir.list().size(), 1u);
 }
 
 TEST(LabPromises, StopSignalsOfEveryKindCleanUpAndEndTheRunWithThem) {
