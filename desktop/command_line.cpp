@@ -38,7 +38,7 @@ constexpr const char* kFooter =
 CommandLine refuse(const std::string& problem) {
     CommandLine result;
     result.action = CommandLine::Action::Refuse;
-    result.text = std::string(kProgram) + ": " + lockstep::shown(problem, 200) + " (see " + kProgram + " --help)\n";
+    result.text = std::string(kProgram) + ": " + lockstep::printable(problem, 200) + " (see " + kProgram + " --help)\n";
     return result;
 }
 

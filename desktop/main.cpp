@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     // A device the player named must be there before anything is shown.
     if (const std::string devices = options.settings.audioDevice ? sound.waitForStart() : ""; !devices.empty()) {
         messages.say("vonkel: --audio-device: no single output device matches '" +
-                     lockstep::shown(*options.settings.audioDevice, 80) + "'; the devices are:\n" +
+                     lockstep::printable(*options.settings.audioDevice, 80) + "'; the devices are:\n" +
                      devices.substr(0, devices.size() - 1));
         return kExitUsage;
     }

@@ -104,11 +104,21 @@ std::optional<int64_t> readSecondsAsBlocks(std::string_view text) {
     return (top + bottom - 1) / bottom;
 }
 
-std::string shown(std::string_view text, size_t limit) {
+std::string printable(std::string_view text, size_t limit) {
     std::string out;
     for (char c : text.substr(0, limit)) {
         const auto u = static_cast<unsigned char>(c);
-        out += (u >= 0x20 && u < 0x7f) ? c : '?';
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (u < 0x20 || u == 0x7f) {
+            out += "\\x";
+            out += "0123456789abcdef"[u >> 4];
+            out += "0123456789abcdef"[u & 15];
+        } else {
+            out += c;
+        }
     }
     if (text.size() > limit) out += "...";
     return out;

@@ -4,6 +4,7 @@
 // blanks, no '+', no hex and no leading zeros (so "010" is never mistaken
 // for octal or for ten). Each reader below takes only the parts that make
 // sense for its kind of number and returns nullopt for anything else.
+// And the one way to echo such text back in a message.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,8 +25,11 @@ std::optional<float> readFloat32(std::string_view text);
 // ceil(S x 44100 / 512).
 std::optional<int64_t> readSecondsAsBlocks(std::string_view text);
 
-// A piece of user input, printable and at most `limit` characters, to echo
-// back in a one-line message.
-std::string shown(std::string_view text, size_t limit = 60);
+// What a user typed or named (an argument, a line of a file, a path, a
+// device), made safe to print on one line: control characters escaped as
+// \n, \t or \xHH, everything else as it is (UTF-8 included), cut after
+// `limit` bytes with "..." added. Printable text comes back unchanged, so a
+// whole message may go through it again.
+std::string printable(std::string_view text, size_t limit = 60);
 
 }  // namespace vonkel::lockstep

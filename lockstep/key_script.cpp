@@ -46,8 +46,8 @@ std::string frameProblem(std::string_view word, std::string_view line) {
     if (digitFirst && word.front() != '0' && word.find_first_not_of("0123456789") == std::string_view::npos) {
         return "frame number too large (at most " + std::to_string(kMaxFrameIndex) + ")";
     }
-    if (digitFirst) return "bad frame number '" + shown(word, 40) + "' (plain decimal digits, no leading zero)";
-    return "expected 'FRAME KEYS', got '" + shown(line, 40) + "'";
+    if (digitFirst) return "bad frame number '" + printable(word, 40) + "' (plain decimal digits, no leading zero)";
+    return "expected 'FRAME KEYS', got '" + printable(line, 40) + "'";
 }
 
 // One trimmed, non-comment line: FRAME KEYS.
@@ -81,13 +81,13 @@ std::string parseKeyList(std::string_view keys, uint8_t& mask) {
         const bool last = comma == std::string_view::npos;
         if (last) comma = keys.size();
         const std::string_view item = trim(keys.substr(itemStart, comma - itemStart));
-        if (item.empty()) return "empty item in key list '" + shown(keys, 40) + "'";
+        if (item.empty()) return "empty item in key list '" + printable(keys, 40) + "'";
         const auto known =
             std::find_if(kKeyNames.begin(), kKeyNames.end(), [&](const KeyName& k) { return k.name == item; });
         if (known == kKeyNames.end()) {
-            return "unknown key '" + shown(item, 40) + "' (keys: up, down, left, right, z, enter, escape, or -)";
+            return "unknown key '" + printable(item, 40) + "' (keys: up, down, left, right, z, enter, escape, or -)";
         }
-        if ((mask & known->bit) != 0) return "key '" + shown(item, 40) + "' listed twice";
+        if ((mask & known->bit) != 0) return "key '" + printable(item, 40) + "' listed twice";
         mask = static_cast<uint8_t>(mask | known->bit);
         if (last) return {};
         itemStart = comma + 1;

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "lockstep/decimal.h"
 #include "output/stop_signal.h"
 
 namespace vonkel::output {
@@ -91,24 +92,9 @@ std::string temporaryName() {
 }  // namespace
 
 std::string quotedPath(std::string_view path) {
-    std::string text = "'";
-    for (char c : path) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            text += "\\\\";
-        } else if (c == '\n') {
-            text += "\\n";
-        } else if (c == '\t') {
-            text += "\\t";
-        } else if (u < 0x20 || u == 0x7f) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", u);
-            text += escaped;
-        } else {
-            text += c;
-        }
-    }
-    return text + "'";
+    std::string text(1, '\'');  // (built piece by piece: GCC 12 warns falsely on "'" + a string)
+    text += lockstep::printable(path, path.size());
+    return text += '\'';
 }
 
 bool Destination::sameAs(const Destination& other) const {

@@ -15,8 +15,8 @@
 
 namespace vonkel::output {
 
-// A path as messages show it: quoted, with control characters escaped
-// ("\n", "\x1b"), so that a message stays one harmless line.
+// A path as messages name it: quoted, and printable (lockstep::printable:
+// control characters escaped), so that a message stays one harmless line.
 std::string quotedPath(std::string_view path);
 
 // Where an output lands, whatever its spelling: links followed, the path

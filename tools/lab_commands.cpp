@@ -8,6 +8,7 @@
 #include "core/world.h"
 #include "game/game.h"
 #include "game/terrain.h"
+#include "lockstep/decimal.h"
 #include "lockstep/key_script.h"
 #include "lockstep/simulated_run.h"
 #include "output/output_file.h"
@@ -29,19 +30,9 @@ using output::stopSignal;
 constexpr const char* kProgram = "vonkel-lab";
 
 // One line on the terminal, whatever the message holds: control characters
-// (from a path, an argument) are escaped.
+// (from a path, an argument, a library) are escaped.
 void say(std::ostream& err, const std::string& message) {
-    std::string line;
-    for (char c : message) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7f) {
-            static constexpr char kHex[] = "0123456789abcdef";
-            line += c == '\n' ? std::string("\\n") : std::string("\\x") + kHex[u >> 4] + kHex[u & 15];
-        } else {
-            line += c;
-        }
-    }
-    err << kProgram << ": " << line << "\n";
+    err << kProgram << ": " << lockstep::printable(message, message.size()) << "\n";
 }
 
 int usageError(std::ostream& err, const std::string& message) {

@@ -12,17 +12,9 @@ using lockstep::readFloat32;
 using lockstep::readInteger;
 using lockstep::readSecondsAsBlocks;
 using lockstep::readUnsigned32;
-using lockstep::shown;
+using lockstep::printable;
 
 constexpr const char* kProgram = "vonkel-lab";
-
-std::string oneLine(std::string text) {
-    for (char& c : text) {
-        if (c == '\n' || c == '\r') c = ' ';
-    }
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
 
 constexpr const char* kDescription =
     "vonkel-lab: the headless companion of the vonkel game. It runs the game's\n"
@@ -43,7 +35,7 @@ CLI::Option* addNumber(CLI::App* app, const std::string& name, T& into, Reader r
                        const std::string& help) {
     const CLI::Validator valid(
         [read, what](std::string& text) {
-            return read(text) ? std::string() : "expected " + what + ", got '" + shown(text) + "'";
+            return read(text) ? std::string() : "expected " + what + ", got '" + printable(text) + "'";
         },
         "", "");
     const auto store = [&into, read](const std::string& text) { into = static_cast<T>(*read(text)); };
@@ -85,7 +77,7 @@ void chooseSoundFormat(LabOptions& options, const std::optional<std::string>& na
     const auto format = named ? output::soundFormatNamed(*named) : output::soundFormatFor(options.out);
     if (!format) {
         throw CLI::ValidationError(named ? "--format" : "--out",
-                                   "'" + shown(named ? *named : options.out) +
+                                   "'" + printable(named ? *named : options.out) +
                                        "' is not a sound format this program writes (" + output::kSoundFormats +
                                        (named ? "" : "; --format picks one") + ")");
     }
@@ -150,7 +142,7 @@ void addPlay(CLI::App& app, LabOptions& options) {
         if (!options.videoFile) return;
         const auto format = output::videoFormatFor(*options.videoFile);
         if (!format) {
-            throw CLI::ValidationError("--video", "'" + shown(*options.videoFile) + "' is not a video format (" +
+            throw CLI::ValidationError("--video", "'" + printable(*options.videoFile) + "' is not a video format (" +
                                                       output::kVideoFormats + ")");
         }
         options.videoFormat = *format;
@@ -206,12 +198,12 @@ std::string problemOf(const CLI::App& app, const std::vector<std::string>& args,
     if (chosen.empty()) {
         for (const std::string& arg : args) {
             if (arg.starts_with("-") && arg != "-h" && arg != "--help") {
-                return "unknown option '" + shown(arg) + "' (see " + kProgram + " --help)";
+                return "unknown option '" + printable(arg) + "' (see " + kProgram + " --help)";
             }
         }
     }
     const std::string help = chosen.empty() ? std::string(kProgram) : std::string(kProgram) + " " + chosen.front()->get_name();
-    return oneLine(error.what()) + " (see " + help + " --help)";
+    return printable(error.what(), 200) + " (see " + help + " --help)";
 }
 
 }  // namespace
@@ -228,7 +220,7 @@ ParsedArguments parseLabArguments(const std::vector<std::string>& args, std::ost
     // An unknown subcommand is named as such, also before --help.
     const std::string* word = subcommandWord(args);
     if (word != nullptr && *word != "song" && *word != "audio" && *word != "terrain" && *word != "play") {
-        err << kProgram << ": unknown subcommand '" << shown(*word) << "' (" << kSubcommands << "; see " << kProgram
+        err << kProgram << ": unknown subcommand '" << printable(*word) << "' (" << kSubcommands << "; see " << kProgram
             << " --help)\n";
         return {std::nullopt, kExitUsage};
     }

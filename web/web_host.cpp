@@ -158,7 +158,7 @@ EMSCRIPTEN_KEEPALIVE const char* vonkel_read_integer(const char* text, double mi
     const auto value = lockstep::readInteger(text, low, high);
     if (!value) {
         return pageText("expected an integer " + std::to_string(low) + ".." + std::to_string(high) + ", got '" +
-                        lockstep::shown(text) + "'");
+                        lockstep::printable(text) + "'");
     }
     game().number = *value;
     return pageText("");

@@ -15,6 +15,7 @@ std::string ClipWriter::open(const std::string& path, uint32_t startMs) {
     open_ = true;
     startMs_ = startMs;
     endMs_ = INT32_MAX;
+    picturesEndMs_ = 0;
     heardFirstBlock_ = false;
     soundWritten_ = 0;
     lostSamples_ = 0;
@@ -26,10 +27,12 @@ void ClipWriter::endAt(uint32_t atMs) { endMs_ = sinceStart(atMs); }
 std::string ClipWriter::addPicture(const uint32_t* pixels, uint32_t atMs, int durationMs) {
     const int32_t at = sinceStart(atMs);
     if (!open_ || at < 0 || at >= endMs_) return {};
+    picturesEndMs_ = at + durationMs;
     return video_.addPicture(pixels, at, durationMs);
 }
 
 std::string ClipWriter::addSilence(int64_t samples) {
+    samples = std::min(samples, samplesUntil(endMs_) - soundWritten_);
     soundWritten_ += std::max<int64_t>(samples, 0);
     for (; samples > 0; samples -= kBlockFrames) {
         const auto count = static_cast<size_t>(std::min<int64_t>(samples, kBlockFrames));
@@ -43,6 +46,7 @@ std::string ClipWriter::addSilence(int64_t samples) {
 // The sound starts at the clip's start: the first block is put in place by
 // silence before it, and so is a block that comes more than 100 ms late (the
 // sound stopped for a while: a dropout the speakers played as silence too).
+// It ends with the pictures: what was rendered for later is left out.
 std::string ClipWriter::addSound(const CapturedSound& block) {
     constexpr int64_t kLateSamples = kSampleRate / 10;
     const int32_t at = sinceStart(block.clockMs);
@@ -62,14 +66,19 @@ std::string ClipWriter::addSound(const CapturedSound& block) {
         if (std::string error = addSilence(due - soundWritten_); !error.empty()) return error;
     }
     nextBlock_ = block.sequence + 1;
-    soundWritten_ += block.frames;
-    return video_.addSound(std::span<const float>(block.samples, static_cast<size_t>(block.frames)));
+    const int64_t room = samplesUntil(endMs_) - soundWritten_;
+    const auto count = static_cast<size_t>(std::clamp<int64_t>(room, 0, block.frames));
+    soundWritten_ += static_cast<int64_t>(count);
+    return video_.addSound(std::span<const float>(block.samples, count));
 }
 
+// The sound lasts as long as the pictures: where no block came (the sound
+// stopped, or there was no sound device at all) the clip holds silence.
 std::string ClipWriter::finish() {
     if (!open_) return {};
     open_ = false;
-    std::string error = video_.finish();
+    std::string error = addSilence(samplesUntil(std::min(endMs_, picturesEndMs_)) - soundWritten_);
+    if (error.empty()) error = video_.finish();
     if (error.empty()) error = video_.publish();
     if (!error.empty()) video_.discard();
     return error;

@@ -37,6 +37,7 @@ public:
 
 private:
     int32_t sinceStart(uint32_t atMs) const { return static_cast<int32_t>(atMs - startMs_); }
+    static int64_t samplesUntil(int32_t ms) { return int64_t{ms} * kSampleRate / 1000; }
     std::string addSilence(int64_t samples);
 
     output::VideoWriter video_;
@@ -44,6 +45,7 @@ private:
     bool open_ = false;
     uint32_t startMs_ = 0;
     int32_t endMs_ = INT32_MAX;  // from the start
+    int32_t picturesEndMs_ = 0;  // where the last picture ends, from the start
     bool heardFirstBlock_ = false;
     uint64_t nextBlock_ = 0;
     int64_t soundWritten_ = 0;  // samples in the clip so far

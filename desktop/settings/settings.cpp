@@ -25,12 +25,12 @@ struct Reading {
     }
 };
 
-bool printable(std::string_view line) {
+bool hasControlCharacters(std::string_view line) {
     for (char c : line) {
         const auto u = static_cast<unsigned char>(c);
-        if ((u < 0x20 && c != '\t' && c != '\r') || u == 0x7f) return false;
+        if ((u < 0x20 && c != '\t' && c != '\r') || u == 0x7f) return true;
     }
-    return true;
+    return false;
 }
 
 // libinih's line reader, over the text in memory: it counts the lines, so
@@ -49,7 +49,7 @@ char* readLine(char* buffer, int size, void* stream) {
     if (line.size() > kMaxSettingsLine || line.size() + 2 > static_cast<size_t>(size)) {
         r.bad(r.line, "the line is too long");
         handed = "#";
-    } else if (!printable(line)) {
+    } else if (hasControlCharacters(line)) {
         r.bad(r.line, "the line holds control characters");
         handed = "#";
     }
@@ -73,8 +73,9 @@ std::optional<bool> flag(std::string_view value) {
 
 // Applies one setting; the text of what is wrong with it, or empty.
 std::string apply(Settings& s, std::string_view section, std::string_view name, std::string_view value) {
-    std::string shown = "'";
-    shown.append(name.substr(0, 40)).append(" = ").append(value.substr(0, 40)).append("'");
+    // (Built piece by piece: GCC 12 warns falsely on "'" + a string.)
+    std::string shown(1, '\'');
+    shown += lockstep::printable(name, 40) + " = " + lockstep::printable(value, 40) + "'";
     if (section == "sound" && name == "volume") {
         const auto v = number(value, 0, 100);
         if (!v) return shown + ": the volume is a whole number 0..100";
@@ -99,7 +100,7 @@ std::string apply(Settings& s, std::string_view section, std::string_view name, 
         s.fullscreen = *v;
     } else {
         std::string unknown = "'[";
-        unknown.append(section.substr(0, 20)).append("] ").append(name.substr(0, 40)).append("' is not a setting");
+        unknown += lockstep::printable(section, 20) + "] " + lockstep::printable(name, 40) + "' is not a setting";
         return unknown;
     }
     return {};
@@ -158,10 +159,7 @@ std::string settingsWarning(const std::string& path, const SettingsText& parsed)
     std::string line = "vonkel: " + path + ":" + std::to_string(parsed.badLine) + ": " + parsed.problem;
     if (parsed.badLines > 1) line += " (and " + std::to_string(parsed.badLines - 1) + " more bad lines)";
     line += "; the defaults stand for what is bad";
-    for (char& c : line) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-    }
-    return line;
+    return lockstep::printable(line, line.size());
 }
 
 }  // namespace vonkel

@@ -96,7 +96,7 @@ void SoundOut::run() {
         if (request_.deviceFromPlayer) {
             unknown = deviceList(library->devices());
         } else {
-            messages_.say("vonkel: the audio device '" + lockstep::shown(request_.device, 80) +
+            messages_.say("vonkel: the audio device '" + lockstep::printable(request_.device, 80) +
                           "' of the settings is not there; playing on the default one");
             request_.device.clear();
         }

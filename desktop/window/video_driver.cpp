@@ -35,7 +35,7 @@ std::string unknownDriver(const char* requested) {
         const std::string name = SDL_GetVideoDriver(i);
         if (name != "offscreen" && name != "dummy") available += (available.empty() ? "" : ", ") + name;
     }
-    return "vonkel: SDL_VIDEODRIVER='" + lockstep::shown(requested, 60) + "' names no video driver (drivers: " +
+    return "vonkel: SDL_VIDEODRIVER='" + lockstep::printable(requested, 60) + "' names no video driver (drivers: " +
            available + ")";
 }
 

@@ -3,6 +3,7 @@
 // the capture thread writing the files (run in the ThreadSanitizer build
 // too). And the names and folders of what is captured.
 #include "desktop/capture/capture.h"
+#include "desktop/capture/clip.h"
 
 #include <gtest/gtest.h>
 
@@ -169,6 +170,53 @@ TEST_F(CaptureTest, AFolderThatCannotBeMadeIsSaidOnceAndNothingIsWritten) {
     EXPECT_TRUE(said.starts_with("vonkel: cannot make the capture folder")) << said;
     EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
     EXPECT_EQ(dir.list(), std::vector<std::string>{"file"});
+}
+
+// The clip's sound as 10 ms loudness steps: true where it sounds.
+std::vector<bool> soundingSteps(const std::string& file) {
+    std::vector<bool> steps;
+    FILE* pipe = ::popen(("ffmpeg -v error -i '" + file + "' -f f32le -ac 1 -ar 44100 -").c_str(), "r");
+    float window[441];
+    while (pipe != nullptr && std::fread(window, sizeof(float), 441, pipe) == 441) {
+        double energy = 0;
+        for (float x : window) energy += double{x} * x;
+        steps.push_back(energy / 441 > 0.01);
+    }
+    if (pipe != nullptr) ::pclose(pipe);
+    return steps;
+}
+
+TEST_F(CaptureTest, AClipsSoundKeepsTimeThroughLostBlocksAndLastsAsLongAsItsPictures) {
+    ClipWriter clip;
+    ASSERT_EQ(clip.open(dir.file("c.mp4"), 1000), "");
+    std::vector<uint32_t> picture(kOutputWidth * kOutputHeight, 0x405060);
+    for (uint32_t at = 0; at < 2000; at += 16) ASSERT_EQ(clip.addPicture(picture.data(), 1000 + at, 16), "");
+    // The first block comes 60 ms into the clip; blocks 10..15 never reach
+    // it; the sound stops for good at 0.76 s; the clip stops at 2 s.
+    auto block = std::make_unique<CapturedSound>();
+    for (int i = 0; i < kBlockFrames; ++i) block->samples[i] = i % 100 < 50 ? 0.5f : -0.5f;
+    block->frames = kBlockFrames;
+    for (uint64_t n = 0; n < 60; ++n) {
+        if (n >= 10 && n < 16) continue;
+        block->sequence = 100 + n;
+        block->clockMs = 1060 + static_cast<uint32_t>(n * kBlockFrames * 1000 / kSampleRate);
+        ASSERT_EQ(clip.addSound(*block), "");
+    }
+    clip.endAt(3000);
+    ASSERT_EQ(clip.finish(), "");
+
+    const std::vector<bool> steps = soundingSteps(dir.file("c.mp4"));
+    ASSERT_NEAR(static_cast<double>(steps.size()), 200.0, 3.0) << "the sound lasts as long as the pictures";
+    const auto sounds = [&](int from, int to) {  // in 10 ms steps, a step of slack at each end
+        int count = 0;
+        for (int s = from + 2; s < to - 2; ++s) count += steps[static_cast<size_t>(s)];
+        return count;
+    };
+    EXPECT_EQ(sounds(0, 6), 0) << "silence before the first block";
+    EXPECT_EQ(sounds(6, 17), 7) << "the first ten blocks at 60 ms";
+    EXPECT_EQ(sounds(17, 25), 0) << "six lost blocks are silence of their length";
+    EXPECT_EQ(sounds(25, 76), 47) << "the rest where they belong";
+    EXPECT_EQ(sounds(76, 200), 0) << "then silence to the end";
 }
 
 }  // namespace

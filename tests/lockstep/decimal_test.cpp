@@ -65,9 +65,11 @@ TEST(ReadNumbers, SecondsBecomeWholeBlocksExactly) {
         EXPECT_FALSE(readSecondsAsBlocks(bad)) << bad;
 }
 
-TEST(ShownText, IsPrintableAndShort) {
-    EXPECT_EQ(shown("a\nb\x01"), "a?b?");
-    EXPECT_EQ(shown("abcdef", 3), "abc...");
+TEST(PrintableText, EscapesControlCharactersOnceAndIsShort) {
+    EXPECT_EQ(printable("a\nb\x01\x7f\tc"), "a\\nb\\x01\\x7f\\tc");
+    EXPECT_EQ(printable(printable("a\nb")), printable("a\nb")) << "printing it again changes nothing";
+    EXPECT_EQ(printable("Gr\xc3\xbc\xc3\x9f" "e"), "Gr\xc3\xbc\xc3\x9f" "e") << "UTF-8 stays";
+    EXPECT_EQ(printable("abcdef", 3), "abc...");
 }
 
 }  // namespace

@@ -172,7 +172,7 @@ TEST_P(VoiceRenderPathTest, SongMatchesScalar) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, VoiceRenderPathTest,
-                         ::testing::Values(VoiceRenderPath::scalar, VoiceRenderPath::avx2, VoiceRenderPath::avx512),
+                         ::testing::Values(VoiceRenderPath::avx2, VoiceRenderPath::avx512),
                          [](const ::testing::TestParamInfo<VoiceRenderPath>& info) { return pathName(info.param); });
 
 TEST(VoiceRenderPaths, UnsupportedPathFallsBackToOneThatRuns) {

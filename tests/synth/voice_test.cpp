@@ -69,17 +69,14 @@ TEST(VoicePresets, EveryVoiceGetsItsToneEnvelopeAndShape) {
     const int r2 = replay.draw();
     EXPECT_EQ(replay.state(), random.state());  // exactly two draws
 
-    const float cutoffs[8] = {0.02002f, 0.00502f, 0.00982f, 0.00182f, 0.02002f, 0.02002f, 0.00082f, 0.02002f};
-    const double dampings[8] = {0.2002, 0.04568066, 0.1109973, 0.04584066, 0.07370889, 0.04528067, 0.01110334, 0.2002};
-    const float attacks[8] = {0.0004f, 0.0004f, 0.00002f, 0.002f, 0.02f, 0.02f, 0.0004f, 0.0004f};
-    const float decays[8] = {0.00003f, 0.001f, 0.000005f, 0.0005f, 0.00005f, 0.00005f, 0.001f, 0.00003f};
+    // The presets' own numbers are pinned by the golden games
+    // (tests/lockstep/golden_run_test.cpp); here, what a preset resets.
     for (int k = 0; k < 8; ++k) {
         const Voice& v = world->voices[k];
         SCOPED_TRACE(k);
-        EXPECT_FLOAT_EQ(v.cutoff, cutoffs[k]);
-        EXPECT_NEAR(v.damping, dampings[k], 5e-8);
-        EXPECT_EQ(v.attackStep, attacks[k]);
-        EXPECT_EQ(v.decayStep, decays[k]);
+        EXPECT_GT(v.cutoff, 0.0f);
+        EXPECT_GT(v.attackStep, 0.0f);
+        EXPECT_GT(v.decayStep, 0.0f);
         EXPECT_EQ(v.amplitude, 0.0f);
         EXPECT_EQ(v.counter, 0);
         EXPECT_EQ(v.filterPos, 0.0f);
