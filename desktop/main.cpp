@@ -58,8 +58,8 @@ int main(int argc, char** argv) {
     // of sound expect it.
     const auto world = std::make_unique<World>();
     SoundOut sound(*world,
-                   {run.audioDevice, options.settings.audioDevice.has_value(), run.audioLatencyMs, run.volume,
-                    run.mute, options.verbose},
+                   {run.audioDevice, options.settings.audioDevice.has_value(), run.audioLatencyMs,
+                    options.settings.audioLatencyMs.has_value(), run.volume, run.mute, options.verbose},
                    messages);
     // A device the player named must be there before anything is shown.
     if (const std::string devices = options.settings.audioDevice ? sound.waitForStart() : ""; !devices.empty()) {

@@ -1,5 +1,7 @@
 #include "desktop/sound/sound_callback.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "desktop/clock.h"
@@ -49,6 +51,9 @@ int audioCallback(const void* /*input*/, void* output, unsigned long frameCount,
     } else if (gain != 1.0f) {
         for (unsigned long i = 0; i < frameCount; ++i) samples[i] *= gain;
     }
+    // Which thread the library calls from, for the keeper to ask real-time
+    // scheduling for: one system call, the first time only.
+    if (shared.thread == 0) shared.thread = static_cast<int32_t>(gettid());
     shared.callbacks = shared.callbacks + 1;
     if ((statusFlags & paOutputUnderflow) != 0) shared.underflows = shared.underflows + 1;
     return paContinue;

@@ -41,6 +41,7 @@ struct CallbackShared {
     // Written by the callback alone, read anywhere.
     Relaxed<uint32_t> callbacks{0};
     Relaxed<uint32_t> underflows{0};
+    Relaxed<int32_t> thread{0};   // the callback's thread (Linux thread id), once it ran; the keeper clears it
     uint64_t blocksRendered = 0;  // the callback's own
     ClipTap clip;
 };

@@ -1,5 +1,9 @@
 #include "desktop/sound/sound_out.h"
 
+#include <SDL_system.h>
+#include <SDL_thread.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -16,6 +20,18 @@ namespace vonkel {
 namespace {
 
 constexpr uint32_t kWatchIntervalMs = 100;
+constexpr int kRealTimePriority = 4;
+
+// The first words of the keeper's line for a reopening.
+const char* whatHappened(KeeperAction::Reason reason) {
+    switch (reason) {
+        case KeeperAction::Reason::DidNotStart: return "the sound output did not start within 3 s";
+        case KeeperAction::Reason::Stalled: return "the sound output stopped for 2 s";
+        case KeeperAction::Reason::Failed: return "the sound output failed";
+        case KeeperAction::Reason::Underflows: return "the sound output ran dry 3 times within 10 s";
+        default: return "the sound output was lost";
+    }
+}
 
 }  // namespace
 
@@ -39,8 +55,8 @@ SoundOut::~SoundOut() {
     wake_.notify_all();
     keeper_.join();
     if (request_.verbose) {
-        std::printf("audio: %u output underflows, stream reopened %u times\n", shared_->underflows.load(),
-                    reopenings_);
+        std::printf("audio: %u output underflows, stream reopened %u times%s\n", shared_->underflows.load(),
+                    reopenings_, scheduling_.c_str());
         std::fflush(stdout);
     }
 }
@@ -58,17 +74,17 @@ bool SoundOut::stopRequested(uint32_t waitMs) {
 
 // Opens and starts a stream on the requested device among those there now
 // (its index may have changed since the last time), else on the default one.
-bool SoundOut::open(const AudioLibrary& library, bool recovering) {
+bool SoundOut::open(const AudioLibrary& library, int latencyMs) {
     const std::vector<AudioDevice> devices = library.devices();
     DeviceChoice choice = chooseDevice(devices, request_.device);
     if (choice.outcome != DeviceChoice::Outcome::Found) choice = chooseDevice(devices, "");
     if (choice.outcome != DeviceChoice::Outcome::Found) return false;
-    const int latencyMs = recovering ? std::max(request_.latencyMs, kRecoveryLatencyMs) : request_.latencyMs;
     PaStreamParameters output{};
     output.device = choice.index;
     output.channelCount = 1;
     output.sampleFormat = paFloat32;
     output.suggestedLatency = latencyMs / 1000.0;
+    shared_->thread = 0;
     if (Pa_OpenStream(&stream_, nullptr, &output, static_cast<double>(kSampleRate), kBlockFrames, paNoFlag,
                       audioCallback, shared_.get()) != paNoError) {
         stream_ = nullptr;
@@ -88,6 +104,33 @@ void SoundOut::close() {
     stream_ = nullptr;
 }
 
+// Real-time scheduling for the callback's thread, so that other programs'
+// work does not make the sound run dry: directly where the process may
+// (root, or a real-time limit), else through rtkit over D-Bus, as desktops
+// grant it to their users (SDL speaks to rtkit). Priority 4: above every
+// ordinary thread, below the sound servers' own (PulseAudio takes 5).
+// Refused, the thread plays at normal priority.
+void SoundOut::askRealTime() {
+    const int32_t thread = shared_->thread;
+    const sched_param wanted{kRealTimePriority};
+    if (sched_setscheduler(thread, SCHED_RR, &wanted) != 0) {
+        SDL_LinuxSetThreadPriorityAndPolicy(thread, SDL_THREAD_PRIORITY_LOW, SCHED_RR);
+    }
+    sched_param param{};
+    const int policy = sched_getscheduler(thread);
+    if ((policy == SCHED_RR || policy == SCHED_FIFO) && sched_getparam(thread, &param) == 0) {
+        scheduling_ = "; real-time scheduling (" + std::string(policy == SCHED_RR ? "SCHED_RR" : "SCHED_FIFO") +
+                      ", priority " + std::to_string(param.sched_priority) + ")";
+    } else {
+        scheduling_ = "; real-time scheduling refused (normal priority)";
+    }
+}
+
+StreamSample SoundOut::sample() const {
+    return {millisecondClock(), shared_->callbacks, shared_->underflows,
+            stream_ != nullptr && Pa_IsStreamActive(stream_) == 1};
+}
+
 void SoundOut::run() {
     std::optional<AudioLibrary> library(std::in_place);
     std::string unknown;
@@ -101,35 +144,45 @@ void SoundOut::run() {
             request_.device.clear();
         }
     }
-    const bool opened = library->started() && unknown.empty() && open(*library, false);
+    StreamWatch watch(request_.latencyMs, request_.latencyFromPlayer);
+    watch.opened(sample(), library->started() && unknown.empty() && open(*library, watch.latencyMs()));
     {
         std::lock_guard lock(mutex_);
         unknownDevice_ = unknown;
         startKnown_ = true;
     }
     wake_.notify_all();
+    if (!unknown.empty()) return;
 
-    // Without a device at the start the game runs silent, as it always did;
-    // only a stream that once opened is watched.
-    StreamWatch watch;
-    watch.started(millisecondClock(), shared_->callbacks, opened);
-    while (opened && !stopRequested(kWatchIntervalMs)) {
-        if (!watch.check(millisecondClock(), shared_->callbacks)) continue;
-        if (watch.attempts() == 1) {
-            messages_.say(std::string("vonkel: ") +
-                          (watch.playedSinceStart() ? "the sound output stopped for a second"
-                                                    : "the sound output did not start within a second") +
-                          "; reopening it with a " + std::to_string(std::max(request_.latencyMs, kRecoveryLatencyMs)) +
-                          " ms buffer");
+    // Without a device at the start the game runs silently, and says so
+    // only once a device appears and plays.
+    bool silentSoFar = !watch.open();
+    bool asked = false;  // real-time scheduling, for this stream's thread
+    while (!stopRequested(kWatchIntervalMs)) {
+        const KeeperAction action = watch.check(sample());
+        if (watch.playing() && !asked && shared_->thread != 0) {
+            askRealTime();
+            asked = true;
+            if (silentSoFar) messages_.say("vonkel: a sound output is there now; playing on it");
+            silentSoFar = false;
         }
-        // The library is started afresh, so that a device that came back (a
-        // sound server restarted, a card plugged in again) is found.
+        if (action.kind == KeeperAction::Kind::None) continue;
         close();
-        library.reset();
-        library.emplace();
-        const bool reopened = library->started() && open(*library, true);
+        // A stream that only ran dry is opened again as it was; otherwise the
+        // library starts afresh, so that a device that came back (a sound
+        // server restarted, a card plugged in again) is found.
+        if (action.reason != KeeperAction::Reason::Underflows) {
+            library.reset();
+            library.emplace();
+        }
+        const bool opened = library->started() && open(*library, action.latencyMs);
+        watch.opened(sample(), opened);
+        asked = false;
+        if (action.kind != KeeperAction::Kind::Reopen) continue;
         ++reopenings_;
-        watch.started(millisecondClock(), shared_->callbacks, reopened);
+        messages_.say(std::string("vonkel: ") + whatHappened(action.reason) +
+                      (opened ? "; reopened it with a " + std::to_string(action.latencyMs) + " ms buffer"
+                              : "; trying again every 3 s"));
     }
     close();
 }

@@ -4,10 +4,12 @@
 //
 // A keeper thread of its own starts the library (which probes every device:
 // a few hundred milliseconds, spent while the window opens), picks the
-// device, opens the stream and watches it while the game runs. A stream that
-// goes quiet is reopened with a larger buffer (stream_watch.h), and the
-// keeper says so in one line on stderr. Without a device the game runs
-// silently. Everything here may be called from the main thread at any time.
+// device, opens the stream, asks real-time scheduling for the callback's
+// thread where the system grants it, and watches the stream while the game
+// runs (stream_watch.h): one that stopped, did not start or runs dry is
+// reopened, and the keeper says so in one line on stderr. Without a device
+// the game runs silently and the keeper keeps looking for one. Everything
+// here may be called from the main thread at any time.
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -16,6 +18,7 @@
 #include <thread>
 
 #include "desktop/sound/sound_callback.h"
+#include "desktop/sound/stream_watch.h"
 
 namespace vonkel {
 
@@ -27,6 +30,7 @@ struct SoundRequest {
     std::string device;             // index, name or part of a name; empty: the default device
     bool deviceFromPlayer = false;  // named on the command line: an unknown one is an error
     int latencyMs = 75;             // the stream's suggested latency
+    bool latencyFromPlayer = false; // --audio-latency: kept whatever happens
     int volume = 100;
     bool mute = false;
     bool verbose = false;           // report the underflows and reopenings at the end
@@ -56,15 +60,18 @@ public:
 
 private:
     void run();
-    bool open(const AudioLibrary& library, bool recovering);
+    bool open(const AudioLibrary& library, int latencyMs);
     void close();
     bool stopRequested(uint32_t waitMs);
+    void askRealTime();
+    StreamSample sample() const;
 
     std::unique_ptr<CallbackShared> shared_ = std::make_unique<CallbackShared>();
     SoundRequest request_;
     const Messages& messages_;
     PaStream* stream_ = nullptr;  // the keeper thread's
     uint32_t reopenings_ = 0; // the keeper's; read after it ended
+    std::string scheduling_;  // the keeper's: what the callback's thread got
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;

@@ -81,5 +81,8 @@ report=$(grep '^audio: ' "$work/game.out")
 echo "$report"
 [ -s "$work/game.err" ] && fail "the game printed on stderr: $(head -c 500 "$work/game.err")"
 [ $((rss_end - rss_10)) -le 1024 ] || fail "the resident memory grew by $((rss_end - rss_10)) kB after the first 10 s"
-[ "$report" = "audio: 0 output underflows, stream reopened 0 times" ] || fail "the sound was not whole: $report"
+case "$report" in
+    "audio: 0 output underflows, stream reopened 0 times;"*) ;;
+    *) fail "the sound was not whole: $report" ;;
+esac
 echo "long_play_test: all cases passed"
