@@ -9,6 +9,7 @@
 #include "desktop/clock.h"
 #include "desktop/input/input.h"
 #include "desktop/settings/settings_store.h"
+#include "desktop/stop_signals.h"
 #include "desktop/sound/sound_out.h"
 #include "desktop/window/window.h"
 #include "game/game.h"
@@ -27,7 +28,7 @@ std::string songLine(uint32_t songNumber) {
     return "song " + n + ": vonkel-lab audio --seed " + n + " --seconds 60 --out song-" + n + ".wav";
 }
 
-void FrameLoop::run() {
+FrameLoop::End FrameLoop::run() {
     uint32_t gamesReported = 0;
     std::optional<uint32_t> soundNotedAt;  // when the title began to show the level
     for (;;) {
@@ -54,17 +55,18 @@ void FrameLoop::run() {
         if (events.fullscreenChanged) {
             settings.change([fullscreen = window.fullscreen()](Settings& s) { s.fullscreen = fullscreen; });
         }
-        if (events.quit) return;
+        if (events.lost) return End::WindowLost;
+        if (events.quit || stopSignals.received()) return End::Quit;
 
         const FrameRequest request = updateFrame(world, input.poll());
-        if (request.quit) return;
+        if (request.quit) return End::Quit;
         doubleFramebuffer(world, world.OutputBuffer.data());
         // A frame that cannot be shown is lost; the next one tries again.
         window.present(world.OutputBuffer.data());
 
         if (events.screenshot) capture.screenshot(world);
         if (events.toggleClip) capture.toggleClip(world, now);
-        capture.pictureShown(world, now, request.minFrameMs);
+        capture.pictureShown(world, now);
         const std::string captureTitle = capture.title(now);
         const bool noting = soundNotedAt && now - *soundNotedAt < kTitleNoteMs;
         window.setTitle(noting ? soundTitle(sound.volume(), sound.muted()) : captureTitle);

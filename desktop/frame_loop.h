@@ -5,7 +5,8 @@
 // player's controls (the sound's level and mute, the settings they change,
 // screenshots and clips); read the keys; update the game; double the picture
 // and present it at once; hand it to a clip that records; set the title;
-// then sleep until the frame has lasted as long as the game asked. A frame
+// then sleep until the frame has lasted as long as the game asked. A stop
+// signal ends the loop as a close request does. A frame
 // that ran longer is followed at once by the next: there is no catching up
 // and no frame is skipped. The frame in which the game asks to quit is not
 // presented.
@@ -20,6 +21,7 @@ class Input;
 class SoundOut;
 class SettingsStore;
 class Capture;
+class StopSignals;
 
 struct FrameLoop {
     World& world;
@@ -28,9 +30,11 @@ struct FrameLoop {
     SoundOut& sound;
     SettingsStore& settings;
     Capture& capture;
+    StopSignals& stopSignals;
     bool verbose = false;  // one line per new game on stdout
 
-    void run();
+    enum class End { Quit, WindowLost };
+    End run();
 };
 
 inline constexpr int kVolumeStep = 10;

@@ -6,8 +6,9 @@
 // services then end in reverse order, and that is the whole shutdown.
 //
 // Exit status: 0 on quitting (Escape in the scope view, closing the window,
-// SIGINT or SIGTERM); 1 when there is no usable display, with one line on
-// stderr; 2 for bad arguments or an unknown --audio-device.
+// SIGINT, SIGTERM, SIGHUP and the other stop signals); 1 when there is no
+// usable display or the window was lost, with one line on stderr; 2 for bad
+// arguments or an unknown --audio-device.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,7 @@
 #include "desktop/settings/settings_store.h"
 #include "desktop/sound/audio_library.h"
 #include "desktop/sound/sound_out.h"
+#include "desktop/stop_signals.h"
 #include "desktop/window/window.h"
 #include "game/game.h"
 #include "lockstep/decimal.h"
@@ -41,6 +43,7 @@ int main(int argc, char** argv) {
     // A reader of --verbose that goes away (vonkel --verbose | head -1) must
     // not end the game: the line is dropped, the game goes on.
     std::signal(SIGPIPE, SIG_IGN);
+    StopSignals stopSignals;
     const Messages messages;
 
     if (options.listAudioDevices) {
@@ -79,6 +82,9 @@ int main(int argc, char** argv) {
     Capture capture({options.captureDir, options.verbose}, sound.clipTap(), messages);
 
     startGame(*world, options.seed ? *options.seed : static_cast<uint32_t>(std::time(nullptr)));
-    FrameLoop{*world, window, input, sound, settings, capture, options.verbose}.run();
-    return 0;
+    const FrameLoop::End end =
+        FrameLoop{*world, window, input, sound, settings, capture, stopSignals, options.verbose}.run();
+    if (end == FrameLoop::End::Quit) return 0;
+    messages.say("vonkel: the window or the display went away; the game ends");
+    return 1;
 }

@@ -129,6 +129,7 @@ std::string OutputFile::open(const std::string& path, OpenOptions options) {
     path_ = path;
     target_ = path;
     keepExisting_ = options.keepExisting;
+    otherName_ = options.otherName;
     sync_ = options.sync;
     error_ = 0;
     scratchFailed_ = false;
@@ -139,7 +140,7 @@ std::string OutputFile::open(const std::string& path, OpenOptions options) {
         target_ = resolved.path;
         const bool exists = ::stat(target_.c_str(), &status) == 0;
         if (exists && S_ISDIR(status.st_mode)) return named(path) + " is a directory";
-        if (exists && keepExisting_) return named(path) + " exists already";
+        if (exists && keepExisting_ && !otherName_) return named(path) + " exists already";
         if (!resolved.inPlace && (!exists || S_ISREG(status.st_mode))) {
             if (std::string error = openTemporary(target_); !error.empty()) return error;
             // A replaced file keeps its permissions.
@@ -251,10 +252,15 @@ std::string OutputFile::publish() {
     if (tempPath_.empty()) return {};
     int result = 0;
     if (keepExisting_) {
-        result = ::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE);
-        if (result != 0 && errno == EINVAL) {  // a file system without it: link, then let go of the old name
-            result = ::link(tempPath_.c_str(), target_.c_str());
-            if (result == 0) ::unlink(tempPath_.c_str());
+        for (int attempt = 2;; ++attempt) {
+            result = ::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE);
+            if (result != 0 && errno == EINVAL) {  // a file system without it: link, then let go of the old name
+                result = ::link(tempPath_.c_str(), target_.c_str());
+                if (result == 0) ::unlink(tempPath_.c_str());
+            }
+            // Taken (by another game, a moment ago): the next name.
+            if (result == 0 || errno != EEXIST || !otherName_ || attempt > 999) break;
+            path_ = target_ = otherName_(attempt);
         }
     } else {
         result = std::rename(tempPath_.c_str(), target_.c_str());

@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -35,8 +36,11 @@ struct OpenOptions {
     // writeAt() must work: an output that cannot seek (a pipe, a FIFO) is
     // spooled into an unnamed scratch file and copied out by finish().
     bool seekable = false;
-    // Never replace an existing file: publish() fails if the name is taken.
+    // Never replace an existing file: publish() fails if the name is taken,
+    // unless `otherName` gives names to try instead: otherName(2),
+    // otherName(3) ... up to 999, the first one free.
     bool keepExisting = false;
+    std::function<std::string(int attempt)> otherName = {};
     // A new or replaced file is synced to the disk before it gets its name:
     // after a crash the name holds the old file or the whole new one.
     bool sync = false;
@@ -58,7 +62,8 @@ public:
     // Writes out everything and closes; a new file keeps its temporary name.
     // Returns an empty string or a message.
     std::string finish();
-    // Gives a finished file its name. Returns an empty string or a message.
+    // Gives a finished file its name (path() is then the name it got).
+    // Returns an empty string or a message.
     std::string publish();
     // finish(), then publish().
     std::string commit();
@@ -93,6 +98,7 @@ private:
     std::string target_;    // where it gets its name (links followed)
     std::string tempPath_;  // empty when written in place
     bool keepExisting_ = false;
+    std::function<std::string(int)> otherName_;
     bool sync_ = false;
     int fd_ = -1;           // where the bytes go now
     int spooledTo_ = -1;    // a spooled output: where finish() copies them

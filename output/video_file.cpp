@@ -215,7 +215,8 @@ std::string VideoWriter::open(const std::string& path, const VideoOptions& optio
     state_ = std::make_unique<State>();
     State& s = *state_;
     s.format = options.format;
-    if (std::string error = s.file.open(path, {.keepExisting = options.keepExisting}); !error.empty()) return error;
+    const OpenOptions file{.keepExisting = options.keepExisting, .otherName = options.otherName};
+    if (std::string error = s.file.open(path, file); !error.empty()) return error;
     const std::string& written = s.file.writtenPath();
     struct stat status {};
     const bool regular = written != "-" && ::stat(written.c_str(), &status) == 0 && S_ISREG(status.st_mode);

@@ -6,6 +6,7 @@
 // rate, in milliseconds); the sound runs on from sample 0 at 0 ms.
 // The file is an OutputFile: it appears under its name only when complete.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -23,6 +24,7 @@ inline constexpr const char* kVideoFormats = ".mp4 (H.264 and AAC) or .mkv (loss
 struct VideoOptions {
     VideoFormat format = VideoFormat::Mp4;
     bool keepExisting = false;  // never replace a file of that name
+    std::function<std::string(int)> otherName = {};  // names to try when it is taken (OpenOptions)
     int encoderThreads = 0;     // 0: the encoder's own choice
 };
 

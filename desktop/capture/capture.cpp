@@ -5,6 +5,7 @@
 
 #include "desktop/clock.h"
 #include "desktop/messages.h"
+#include "lockstep/decimal.h"
 
 namespace vonkel {
 namespace {
@@ -70,7 +71,7 @@ void Capture::stopClip(uint32_t nowMs) {
     }
 }
 
-void Capture::pictureShown(const World& world, uint32_t frameStartMs, int frameMs) {
+void Capture::pictureShown(const World& world, uint32_t frameStartMs) {
     if (!recording_) return;
     if (frameStartMs - clipStartMs_ >= kLongestClipMs) return stopClip(frameStartMs);
     CapturedPicture* slot = thread_->frames.beginPush();
@@ -79,7 +80,6 @@ void Capture::pictureShown(const World& world, uint32_t frameStartMs, int frameM
         return;
     }
     slot->atMs = frameStartMs;
-    slot->durationMs = frameMs;
     slot->pixels = world.OutputBuffer;
     thread_->frames.endPush();
 }
@@ -107,11 +107,11 @@ void Capture::takeReports(uint32_t nowMs) {
         }
         if (report.kind == CaptureReport::Saved) {
             if (settings_.verbose) {
-                std::printf("saved %s\n", report.text);
+                std::printf("saved %s\n", lockstep::printable(report.text, report.text.size()).c_str());
                 std::fflush(stdout);
             }
             notice_ = "saved " + std::filesystem::path(report.text).filename().string();
-        } else if (report.text[0] != '\0') {
+        } else if (!report.text.empty()) {
             messages_.say(std::string("vonkel: ") + report.text);
             notice_ = "capture failed (see the terminal)";
         }

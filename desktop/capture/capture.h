@@ -40,7 +40,7 @@ public:
     // After each shown frame: the picture goes to the clip that is recording
     // (or is dropped and counted when the capture thread is behind); a clip
     // stops by itself after kLongestClipMs.
-    void pictureShown(const World& world, uint32_t frameStartMs, int frameMs);
+    void pictureShown(const World& world, uint32_t frameStartMs);
     // The window's title for now: "vonkel", "vonkel - recording 0:12", or for
     // two seconds after a save "vonkel - saved NAME" (or what went wrong).
     // Also says what the capture thread has to say.

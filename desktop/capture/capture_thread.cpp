@@ -22,9 +22,11 @@ std::string picturesFolderFrom(std::string_view userDirs, std::string_view home)
         if (!line.starts_with(kKey)) continue;
         const size_t end = line.rfind('"');
         if (end < kKey.size()) continue;
-        std::string value = line.substr(kKey.size(), end - kKey.size());
+        // Shell quoting: a backslash keeps the character after it.
+        std::string value;
+        for (size_t i = kKey.size(); i < end; ++i) value += line[i] == '\\' && i + 1 < end ? line[++i] : line[i];
         // The file's own rule: a path is absolute or starts with $HOME.
-        if (value.starts_with("$HOME")) value = std::string(home) + value.substr(5);
+        if (line.compare(kKey.size(), 5, "$HOME") == 0) value = std::string(home) + value.substr(5);
         if (value.empty() || value.front() != '/') return fallback;
         return value;
     }
@@ -73,44 +75,60 @@ void CaptureThread::report(CaptureReport::Kind kind, const std::string& text) {
     CaptureReport* r = reports.beginPush();
     if (r == nullptr) return;  // the main thread reads them every frame; never this many
     r->kind = kind;
-    std::snprintf(r->text, sizeof r->text, "%s", text.c_str());
+    r->text = text;
     reports.endPush();
 }
 
-// A free name in the capture folder, made if missing; empty and reported
-// when there is none.
-std::string CaptureThread::freePath(const CaptureOrder& order, const char* extension) {
+// The capture folder, made if missing (through a link that leads nowhere
+// yet, too); reported when it cannot be made. The first time, what games
+// killed outright left there is removed: a temporary file (`.vonkel-...`)
+// no game has written to for longer than any clip lasts.
+bool CaptureThread::makeFolder() {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    std::filesystem::create_directories(folder_, ec);
+    fs::path place = folder_;
+    if (fs::is_symlink(place, ec) && !fs::exists(place, ec)) place = place.parent_path() / fs::read_symlink(place, ec);
+    fs::create_directories(place, ec);
     if (ec) {
-        report(CaptureReport::Failed,
-               "cannot make the capture folder " + output::quotedPath(folder_) + ": " + ec.message());
-        return {};
+        report(CaptureReport::Failed, "cannot make the capture folder " + output::quotedPath(folder_) + ": " + ec.message());
+        return false;
     }
-    for (int attempt = 1; attempt < 1000; ++attempt) {
-        const std::string path = folder_ + "/" + captureName(order.local, order.song, extension, attempt);
-        struct stat status {};
-        if (::lstat(path.c_str(), &status) != 0) return path;
+    if (folderMade_) return true;
+    folderMade_ = true;
+    const auto stale = fs::file_time_type::clock::now() - std::chrono::minutes(30);
+    for (const fs::directory_entry& entry : fs::directory_iterator(place, ec)) {
+        if (entry.path().filename().string().starts_with(".vonkel-") && entry.is_regular_file(ec) &&
+            entry.last_write_time(ec) < stale) {
+            fs::remove(entry.path(), ec);
+        }
     }
-    report(CaptureReport::Failed, "no free name in " + output::quotedPath(folder_));
-    return {};
+    return true;
+}
+
+std::string CaptureThread::name(const CaptureOrder& order, const char* extension, int attempt) const {
+    return folder_ + "/" + captureName(order.local, order.song, extension, attempt);
 }
 
 void CaptureThread::screenshot(const CaptureOrder& order) {
     const CapturedPicture* picture = shots.beginPop();
     if (picture == nullptr) return;
-    const std::string path = freePath(order, "png");
-    const std::string error =
-        path.empty() ? std::string()
-                     : output::writePngFile(path, picture->pixels, kOutputWidth, kOutputHeight, {.keepExisting = true});
+    if (makeFolder()) {
+        output::OpenOptions options{.keepExisting = true, .otherName = [&](int n) { return name(order, "png", n); }};
+        std::string path = name(order, "png", 1);
+        output::OutputFile file;
+        std::string error = file.open(path, options);
+        if (error.empty()) error = output::writePng(file, picture->pixels, kOutputWidth, kOutputHeight);
+        if (error.empty()) error = file.publish();
+        report(error.empty() ? CaptureReport::Saved : CaptureReport::Failed, error.empty() ? file.path() : error);
+    }
     shots.endPop();
-    if (!path.empty()) report(error.empty() ? CaptureReport::Saved : CaptureReport::Failed, error.empty() ? path : error);
 }
 
 void CaptureThread::startClip(const CaptureOrder& order) {
-    const std::string path = freePath(order, "mp4");
-    if (path.empty()) return report(CaptureReport::ClipFailed, "");
-    if (std::string error = clip_.open(path, order.atMs); !error.empty()) report(CaptureReport::ClipFailed, error);
+    if (!makeFolder()) return report(CaptureReport::ClipFailed, "");
+    const std::string error =
+        clip_.open(name(order, "mp4", 1), order.atMs, [this, order](int n) { return name(order, "mp4", n); });
+    if (!error.empty()) report(CaptureReport::ClipFailed, error);
 }
 
 void CaptureThread::failClip(const std::string& error) {
@@ -125,7 +143,7 @@ void CaptureThread::takeClipInput() {
     while (clip_.isOpen()) {
         const CapturedPicture* p = frames.beginPop();
         if (p == nullptr) break;
-        const std::string error = clip_.addPicture(p->pixels.data(), p->atMs, p->durationMs);
+        const std::string error = clip_.addPicture(p->pixels.data(), p->atMs);
         frames.endPop();
         if (!error.empty()) failClip(error);
     }

@@ -18,19 +18,19 @@
 namespace vonkel {
 
 // The user's pictures folder from the text of XDG's user-dirs.dirs
-// (XDG_PICTURES_DIR="$HOME/Pictures"), else $HOME/Pictures.
+// (XDG_PICTURES_DIR="$HOME/Pictures", shell-quoted), else $HOME/Pictures.
 std::string picturesFolderFrom(std::string_view userDirs, std::string_view home);
 
 // `--capture-dir`, or the pictures folder's vonkel/ subfolder.
 std::string captureFolder(const std::string& chosen);
 
 // "vonkel-20261209-193000-song-1234567.png": the local date and time and the
-// song's number; `attempt` 2, 3, ... adds "-2", "-3" before the extension.
+// song's number; `attempt` 2, 3, ... adds "-2", "-3" before the extension:
+// a name that another game took a moment before is never replaced.
 std::string captureName(const std::tm& local, uint32_t songNumber, std::string_view extension, int attempt = 1);
 
 struct CapturedPicture {
     uint32_t atMs;  // the frame's start on the millisecond clock
-    int32_t durationMs;
     std::array<uint32_t, kOutputWidth * kOutputHeight> pixels;
 };
 
@@ -43,7 +43,7 @@ struct CaptureOrder {
 
 struct CaptureReport {
     enum Kind { Saved, Failed, ClipFailed } kind;
-    char text[600];  // the saved file's path, or what went wrong
+    std::string text;  // the saved file's path, or what went wrong
 };
 
 class CaptureThread {
@@ -64,7 +64,8 @@ public:
 private:
     void run();
     void report(CaptureReport::Kind kind, const std::string& text);
-    std::string freePath(const CaptureOrder& order, const char* extension);
+    bool makeFolder();
+    std::string name(const CaptureOrder& order, const char* extension, int attempt) const;
     void screenshot(const CaptureOrder& order);
     void startClip(const CaptureOrder& order);
     void stopClip(uint32_t atMs);
@@ -72,6 +73,7 @@ private:
     void takeClipInput();
 
     std::string folder_;
+    bool folderMade_ = false;
     ClipTap& tap_;
     ClipWriter clip_;  // the clip being written
     std::atomic<bool> quitting_{false};

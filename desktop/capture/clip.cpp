@@ -5,17 +5,20 @@
 
 namespace vonkel {
 
-std::string ClipWriter::open(const std::string& path, uint32_t startMs) {
+std::string ClipWriter::open(const std::string& path, uint32_t startMs, std::function<std::string(int)> otherName) {
     discard();
     // One encoder thread: the other core stays the game's.
-    const std::string error =
-        video_.open(path, {.format = output::VideoFormat::Mp4, .keepExisting = true, .encoderThreads = 1});
+    const std::string error = video_.open(path, {.format = output::VideoFormat::Mp4,
+                                                 .keepExisting = true,
+                                                 .otherName = std::move(otherName),
+                                                 .encoderThreads = 1});
     if (!error.empty()) return error;
     path_ = path;
     open_ = true;
     startMs_ = startMs;
     endMs_ = INT32_MAX;
     picturesEndMs_ = 0;
+    lastStep_ = -1;
     heardFirstBlock_ = false;
     soundWritten_ = 0;
     lostSamples_ = 0;
@@ -24,11 +27,23 @@ std::string ClipWriter::open(const std::string& path, uint32_t startMs) {
 
 void ClipWriter::endAt(uint32_t atMs) { endMs_ = sinceStart(atMs); }
 
-std::string ClipWriter::addPicture(const uint32_t* pixels, uint32_t atMs, int durationMs) {
+// The pictures go at 62.5 a second, each at the step of 16 ms nearest its
+// frame's start, and a picture that was shown longer (a frame of the scope
+// view, a slow frame) is repeated: a constant rate that every player and
+// converter keeps picture for picture. Frames start at least 16 ms apart,
+// so no two pictures ever fall on one step.
+std::string ClipWriter::addPicture(const uint32_t* pixels, uint32_t atMs) {
     const int32_t at = sinceStart(atMs);
     if (!open_ || at < 0 || at >= endMs_) return {};
-    picturesEndMs_ = at + durationMs;
-    return video_.addPicture(pixels, at, durationMs);
+    const int32_t step = (at + kStepMs / 2) / kStepMs;
+    if (step <= lastStep_) return {};
+    for (int32_t repeat = lastStep_ + 1; lastStep_ >= 0 && repeat < step; ++repeat) {
+        if (std::string error = video_.addPicture(last_.data(), repeat * kStepMs, kStepMs); !error.empty()) return error;
+    }
+    std::copy(pixels, pixels + last_.size(), last_.begin());
+    lastStep_ = step;
+    picturesEndMs_ = (step + 1) * kStepMs;
+    return video_.addPicture(pixels, step * kStepMs, kStepMs);
 }
 
 std::string ClipWriter::addSilence(int64_t samples) {
@@ -80,6 +95,7 @@ std::string ClipWriter::finish() {
     std::string error = addSilence(samplesUntil(std::min(endMs_, picturesEndMs_)) - soundWritten_);
     if (error.empty()) error = video_.finish();
     if (error.empty()) error = video_.publish();
+    if (error.empty()) path_ = video_.path();
     if (!error.empty()) video_.discard();
     return error;
 }

@@ -45,6 +45,7 @@ std::string Window::open(const char* title, int imageWidth, int imageHeight, Win
         SDL_SetWindowFullscreen(window_, 0);
         coverDisplay(true);
     }
+    watchX11(window_, &displayLost_);
     // The game reads keys, not text: no input method work per key press.
     SDL_StopTextInput();
     SDL_ShowWindow(window_);
@@ -54,6 +55,9 @@ std::string Window::open(const char* title, int imageWidth, int imageHeight, Win
 }
 
 void Window::close() {
+    // Without its server nothing of the window is left to release, and SDL
+    // would end the process while it closes a connection of its own.
+    if (displayLost_) return;
     if (texture_ != nullptr) SDL_DestroyTexture(texture_);
     if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
     if (window_ != nullptr) SDL_DestroyWindow(window_);
@@ -94,11 +98,14 @@ bool Window::present(const uint32_t* image) {
 
 WindowEvents Window::takeEvents() {
     WindowEvents events;
+    events.lost = displayLost_;
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {
         if (event.type == SDL_QUIT ||
             (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
             events.quit = true;
+        } else if (x11WindowDestroyed(event, window_)) {
+            events.lost = true;
         } else if (event.type == SDL_KEYDOWN) {
             handleShortcut(shortcutForKey(event.key.keysym.scancode, event.key.keysym.mod), event.key.repeat != 0,
                            events);

@@ -26,7 +26,8 @@ struct WindowStart {
 // What a frame's window events ask of the game's host, and what the
 // window's shortcuts did.
 struct WindowEvents {
-    bool quit = false;        // a close request: the window's close button, SIGINT or SIGTERM
+    bool quit = false;        // a close request: the window's close button
+    bool lost = false;        // the window or the display went away (another program, a broken connection)
     bool toggleMute = false;  // M was pressed an odd number of times
     bool screenshot = false;  // F12
     bool toggleClip = false;  // F9, an odd number of times
@@ -75,6 +76,7 @@ private:
     int imageWidth_ = 0;
     int imageHeight_ = 0;
     bool videoStarted_ = false;
+    bool displayLost_ = false;  // set by Xlib when the connection to the X server breaks
     // Fullscreen made by the game itself where no window manager does it:
     // the window covers its display, and goes back to `windowed_` after.
     bool coversDisplay_ = false;

@@ -129,7 +129,7 @@ TEST_F(CaptureTest, AClipHoldsThePicturesAndTheSoundAndAScreenshotThePicture) {
     });
     for (int frame = 0; frame < 125; ++frame) {  // 2 s of 16 ms frames
         world->OutputBuffer.fill(0x010203u * static_cast<uint32_t>(frame));
-        capture->pictureShown(*world, kStart + 16u * static_cast<uint32_t>(frame), 16);
+        capture->pictureShown(*world, kStart + 16u * static_cast<uint32_t>(frame));
         shownMs = 16 * frame;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -190,7 +190,7 @@ TEST_F(CaptureTest, AClipsSoundKeepsTimeThroughLostBlocksAndLastsAsLongAsItsPict
     ClipWriter clip;
     ASSERT_EQ(clip.open(dir.file("c.mp4"), 1000), "");
     std::vector<uint32_t> picture(kOutputWidth * kOutputHeight, 0x405060);
-    for (uint32_t at = 0; at < 2000; at += 16) ASSERT_EQ(clip.addPicture(picture.data(), 1000 + at, 16), "");
+    for (uint32_t at = 0; at < 2000; at += 16) ASSERT_EQ(clip.addPicture(picture.data(), 1000 + at), "");
     // The first block comes 60 ms into the clip; blocks 10..15 never reach
     // it; the sound stops for good at 0.76 s; the clip stops at 2 s.
     auto block = std::make_unique<CapturedSound>();
