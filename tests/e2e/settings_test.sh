@@ -135,9 +135,11 @@ start_game_at one
 first_window=$window first_pid=$game_pid
 start_game_at two
 second_window=$window second_pid=$game_pid
+# Each key goes to its game's window itself: switching the focus between
+# two windows and typing can deliver a key to the other one.
 for round in 1 2 3 4 5; do
-    window=$first_window key minus
-    window=$second_window key minus minus
+    xdotool key --window "$first_window" --delay 50 minus
+    xdotool key --window "$second_window" --delay 50 minus minus
 done
 sleep 0.3
 "$close_helper" "$first_window" && "$close_helper" "$second_window" || fail "could not close the two games"
