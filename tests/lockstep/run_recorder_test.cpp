@@ -62,7 +62,8 @@ TEST(RunRecorder, StopsAtItsCapWithATextThatReadsBack) {
     // A main thread that stalls while the sound goes on fills it by size.
     RunRecorder stalled(5, std::nullopt);
     stalled.frame(0, 0, false);
-    for (uint32_t b = 0; !stalled.full(); ++b) stalled.block(b * 11, 512, 2, false, b);
+    for (uint32_t b = 0; !stalled.full() && b < 3'000'000; ++b) stalled.block(b * 11, 512, 2, false, b);
+    EXPECT_TRUE(stalled.full());
     ASSERT_EQ(readRun(stalled.text("desktop"), run), "");
     EXPECT_GT(run.blocks.size(), size_t{1'500'000});
 }
