@@ -10,16 +10,18 @@
 // startGame and before frame 0, f + 1 before frame f, and frames + 1 after the
 // last frame. A block of the desktop game may have been rendered while a
 // step ran on the other thread ("overlapped"): it saw none, some or all of
-// that step's writes, and the player tries both orders. A single-threaded
-// host (the lab, the page) renders its blocks on the simulated schedule of
-// SimulatedRun, which needs only the clock base.
+// that step's writes, and the player tries both orders (when the run has
+// its sound digests). A single-threaded host (the lab, the page) renders its
+// blocks on the simulated schedule of SimulatedRun, which needs only the
+// clock base.
 //
 // The text, version 1: ASCII, lines ending in LF (a CR before the LF is
 // allowed). Blank lines and lines starting with '#' are ignored. Every other
 // line is a keyword and its fields, separated by single spaces, in this
 // order:
 //
-//   vonkel-run 1    the first line; another version is refused
+//   vonkel-run 1    the first line (after blank and comment lines); another
+//                   version is refused
 //   seed N          0 to 4294967295, plain decimal (no sign, no leading zero)
 //   from TEXT       where the run was made ("desktop vonkel 1.2.0", "lab",
 //                   "page"): 1 to 100 printable characters, single spaces
@@ -33,7 +35,7 @@
 //   picture B64     pictureDigest32 of each frame after its update
 //   sound B64       soundDigest32 of each block as rendered
 //   end             the last line: a file without it is cut short, and
-//                   nothing may follow it
+//                   nothing may follow it, not even a comment
 //
 // seed, from and frames are required. A run without `clock` is a desktop run
 // and its block lines are its whole schedule: with no block line it
