@@ -94,6 +94,16 @@ std::string parseKeyList(std::string_view keys, uint8_t& mask) {
     }
 }
 
+std::string keyListText(uint8_t mask) {
+    std::string text;
+    for (const KeyName& k : kKeyNames) {
+        if ((mask & k.bit) == 0) continue;
+        if (!text.empty()) text += ',';
+        text += k.name;
+    }
+    return text.empty() ? "-" : text;
+}
+
 uint8_t KeysScript::keysAt(int64_t frame) const {
     // The last change at or before the frame.
     auto it = std::upper_bound(changes_.begin(), changes_.end(), frame,

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/keys.h"
@@ -45,14 +46,24 @@ KeyState keyStateOf(uint32_t mask);
 
 // "up,z" or "-" as a KeyBit mask. Returns an empty string, or what is wrong.
 std::string parseKeyList(std::string_view keys, uint8_t& mask);
+// The mask as parseKeyList reads it: the names in the order above, joined
+// by commas, or "-" for none (bits beyond the seven are left out).
+std::string keyListText(uint8_t mask);
 
 struct KeyChange {
     int64_t frame = 0;
     uint8_t keys = 0;  // KeyBit mask
+
+    bool operator==(const KeyChange&) const = default;
 };
 
 class KeysScript {
 public:
+    KeysScript() = default;
+    // A script of these changes, which the caller has checked: frames
+    // strictly increasing, none negative.
+    explicit KeysScript(std::vector<KeyChange> changes) : changes_(std::move(changes)) {}
+
     // The KeyBit mask held in frame `frame` (0 before the first line).
     uint8_t keysAt(int64_t frame) const;
     // The same as a keyboard snapshot.

@@ -6,11 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${VONKEL_FUZZ_SECONDS:-30}
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$(nproc)" --target fuzz_core fuzz_keys fuzz_args
+cmake --build --preset fuzz -j "$(nproc)" --target fuzz_core fuzz_keys fuzz_args fuzz_run
 export ASAN_OPTIONS="abort_on_error=1:detect_leaks=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 status=0
-for target in core keys args; do
+for target in core keys args run; do
   corpus=build/fuzz/corpus/$target
   findings=build/fuzz/findings/$target
   mkdir -p "$corpus" "$findings"

@@ -48,5 +48,26 @@ TEST(FrameDigests, DigestsTakeOneByteACellAndFourLittleEndianBytesAPixel) {
     EXPECT_EQ(framebufferDigest(*world), pixels.value());
 }
 
+// The values come from a separate reading of the definition in digests.h;
+// the digests are part of the run file format and must never move.
+TEST(Digests32, FollowTheirDefinitionForAnyLengthAndSeeEveryWord) {
+    EXPECT_EQ(soundDigest32({}), 0x26089e67u);
+    const std::vector<float> odd{1.0f, -0.5f, 0.25f};  // a pair with a missing half
+    EXPECT_EQ(soundDigest32(odd), 0xba1880c6u);
+    std::vector<float> block(512);
+    for (size_t k = 0; k < block.size(); ++k) block[k] = static_cast<float>(static_cast<double>(k) / 7.0);
+    EXPECT_EQ(soundDigest32(block), 0x8d37f313u);
+
+    auto world = std::make_unique<World>();
+    for (size_t k = 0; k < world->Framebuffer.size(); ++k) world->Framebuffer[k] = static_cast<uint32_t>(k * 2654435761u);
+    EXPECT_EQ(pictureDigest32(*world), 0xc47f0ec0u);
+    // One bit of any word, in any lane and either half of a pair, moves it.
+    for (size_t k : {size_t{0}, size_t{1}, size_t{6}, size_t{7}, size_t{76798}, size_t{76799}}) {
+        world->Framebuffer[k] ^= 0x80000000u;
+        EXPECT_NE(pictureDigest32(*world), 0xc47f0ec0u) << k;
+        world->Framebuffer[k] ^= 0x80000000u;
+    }
+}
+
 }  // namespace
 }  // namespace vonkel::lockstep
