@@ -51,7 +51,7 @@ public:
         lastLine = line;
         for (char c : payload) {
             const int value = base64Value(c);
-            if (value < 0) return quoted(shown(std::string_view(&c, 1))) + " is not a base64url character";
+            if (value < 0) return quoted(printable(std::string_view(&c, 1))) + " is not a base64url character";
             group_ = group_ << 6 | static_cast<uint32_t>(value);
             if (++groupChars_ == 4) {
                 bytes.push_back(static_cast<char>(group_ >> 16));
@@ -165,7 +165,7 @@ private:
         if (last_ < 0) return readVersion(keyword, value);
         const auto found = std::find(kKeywords.begin(), kKeywords.end(), keyword);
         if (keyword.empty()) return "a line must not start with a blank";
-        if (found == kKeywords.end()) return "unknown keyword " + quoted(shown(keyword, 20));
+        if (found == kKeywords.end()) return "unknown keyword " + quoted(printable(keyword, 20));
         const int rank = static_cast<int>(found - kKeywords.begin());
         if (rank < last_ || (rank == last_ && !repeats(rank))) {
             if (seen_[static_cast<size_t>(rank)] && !repeats(rank)) return "a second " + quoted(keyword) + " line";
@@ -207,7 +207,7 @@ private:
         switch (rank) {
             case kSeed: {
                 const auto seed = readUnsigned32(value);
-                if (!seed) return "bad seed '" + shown(value, 20) + "' (0 to 4294967295, plain decimal)";
+                if (!seed) return "bad seed '" + printable(value, 20) + "' (0 to 4294967295, plain decimal)";
                 run_.seed = *seed;
                 return {};
             }
@@ -219,14 +219,14 @@ private:
                 return {};
             case kClock: {
                 const auto clock = readUnsigned32(value);
-                if (!clock) return "bad clock '" + shown(value, 20) + "' (0 to 4294967295, plain decimal)";
+                if (!clock) return "bad clock '" + printable(value, 20) + "' (0 to 4294967295, plain decimal)";
                 run_.clock = *clock;
                 return {};
             }
             case kFrames: {
                 const auto frames = readInteger(value, 1, kMaxFrameIndex + 1);
                 if (!frames) {
-                    return "bad frame count '" + shown(value, 20) + "' (1 to " + std::to_string(kMaxFrameIndex + 1) +
+                    return "bad frame count '" + printable(value, 20) + "' (1 to " + std::to_string(kMaxFrameIndex + 1) +
                            ")";
                 }
                 run_.frames = *frames;
@@ -256,14 +256,14 @@ private:
         const std::string_view keysText = value.substr(blank + 1);
         const auto frame = readInteger(frameText, 0, run_.frames - 1);
         if (!frame) {
-            return "bad key frame '" + shown(frameText, 20) + "' (0 to " + std::to_string(run_.frames - 1) +
+            return "bad key frame '" + printable(frameText, 20) + "' (0 to " + std::to_string(run_.frames - 1) +
                    ", the run's last frame)";
         }
         if (!run_.keys.empty() && *frame <= run_.keys.back().frame) {
             return "key frame " + std::to_string(*frame) + " does not follow frame " +
                    std::to_string(run_.keys.back().frame);
         }
-        if (keysText.find(' ') != std::string_view::npos) return "blanks in the key list '" + shown(keysText, 40) + "'";
+        if (keysText.find(' ') != std::string_view::npos) return "blanks in the key list '" + printable(keysText, 40) + "'";
         KeyChange change{*frame, 0};
         if (std::string error = parseKeyList(keysText, change.keys); !error.empty()) return error;
         run_.keys.push_back(change);
