@@ -19,7 +19,8 @@ constexpr const char* kFooter =
     "keypad) turn the volume down and up by 10; F11 or Alt+Enter toggles\n"
     "fullscreen; Ctrl+1, Ctrl+2, Ctrl+4 zoom the window; F12 saves a\n"
     "screenshot (PNG); F9 starts and stops a clip with its sound (MP4, at most\n"
-    "10 minutes). A game controller's d-pad and left stick steer, A and B\n"
+    "10 minutes); F10 saves the run since the start, which vonkel-lab replay\n"
+    "and the web page play again. A game controller's d-pad and left stick steer, A and B\n"
     "boost, Start acts as Escape.\n"
     "\n"
     "Settings: the volume, mute, zoom, fullscreen and the audio device are kept\n"
@@ -71,8 +72,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
                  "print one line per new game (the song's number and the vonkel-lab command that exports it), "
                  "each saved screenshot or clip, and, at exit, the sound's underflows");
     app.add_option("--capture-dir", options.captureDir,
-                   "where F12 screenshots and F9 clips go (default: the pictures folder's vonkel/)")
+                   "where F12 screenshots, F9 clips and F10 runs go (default: the pictures folder's vonkel/)")
         ->type_name("DIR");
+    app.add_flag("--save-run-at-exit", options.saveRunAtExit,
+                 "keep every run: save it into the capture folder when the game ends (as F10 does)");
 
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());

@@ -21,7 +21,8 @@ struct GameOptions {
     bool verbose = false;                 // one line per new game on stdout, a report at exit
     bool listAudioDevices = false;        // print the output devices and end
     bool noSettings = false;              // neither read nor write the settings file
-    std::string captureDir;               // screenshots and clips; empty: the pictures folder's vonkel/
+    std::string captureDir;               // screenshots, clips and runs; empty: the pictures folder's vonkel/
+    bool saveRunAtExit = false;           // save the run into the capture folder at the end
 };
 
 struct CommandLine {

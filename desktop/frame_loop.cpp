@@ -13,6 +13,7 @@
 #include "desktop/sound/sound_out.h"
 #include "desktop/window/window.h"
 #include "game/game.h"
+#include "lockstep/key_script.h"
 
 namespace vonkel {
 
@@ -29,6 +30,7 @@ std::string songLine(uint32_t songNumber) {
 }
 
 FrameLoop::End FrameLoop::run() {
+    std::atomic<uint64_t>& steps = sound.runTap().steps;
     uint32_t gamesReported = 0;
     std::optional<uint32_t> soundNotedAt;  // when the title began to show the level
     for (;;) {
@@ -58,13 +60,20 @@ FrameLoop::End FrameLoop::run() {
         if (events.lost) return End::WindowLost;
         if (events.quit || stopSignals.received()) return End::Quit;
 
-        const FrameRequest request = updateFrame(world, input.poll());
+        // The update is one of the steps a run counts (desktop/sound/
+        // sound_callback.h): the audio thread sees when it runs.
+        const KeyState keys = input.poll();
+        steps.fetch_add(1);
+        const FrameRequest request = updateFrame(world, keys);
+        steps.fetch_add(1);
+        capture.framePlayed(world, lockstep::keyMaskOf(keys), request.quit);
         if (request.quit) return End::Quit;
         doubleFramebuffer(world, world.OutputBuffer.data());
         // A frame that cannot be shown is lost; the next one tries again.
         window.present(world.OutputBuffer.data());
 
         if (events.screenshot) capture.screenshot(world);
+        if (events.saveRun) capture.saveRun(world);
         if (events.toggleClip) capture.toggleClip(world, now);
         capture.pictureShown(world, now);
         const std::string captureTitle = capture.title(now);

@@ -79,9 +79,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     Input input(window.sdlWindow());
-    Capture capture({options.captureDir, options.verbose}, sound.clipTap(), messages);
+    const uint32_t seed = options.seed ? *options.seed : static_cast<uint32_t>(std::time(nullptr));
+    Capture capture({options.captureDir, options.verbose, options.saveRunAtExit}, sound.clipTap(), sound.runTap(), seed,
+                    messages);
 
-    startGame(*world, options.seed ? *options.seed : static_cast<uint32_t>(std::time(nullptr)));
+    // The first of the steps a run counts (desktop/sound/sound_callback.h).
+    sound.runTap().steps.fetch_add(1);
+    startGame(*world, seed);
+    sound.runTap().steps.fetch_add(1);
     const FrameLoop::End end =
         FrameLoop{*world, window, input, sound, settings, capture, stopSignals, options.verbose}.run();
     if (end == FrameLoop::End::Quit) return 0;

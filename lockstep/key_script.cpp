@@ -73,6 +73,14 @@ KeyState keyStateOf(uint32_t mask) {
     return state;
 }
 
+uint8_t keyMaskOf(const KeyState& state) {
+    uint8_t mask = 0;
+    for (const KeyName& k : kKeyNames) {
+        if (state.isKeyDown(k.scanCode)) mask = static_cast<uint8_t>(mask | k.bit);
+    }
+    return mask;
+}
+
 std::string parseKeyList(std::string_view keys, uint8_t& mask) {
     mask = 0;
     if (keys == "-") return {};

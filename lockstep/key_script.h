@@ -43,6 +43,8 @@ enum KeyBit : uint8_t {
 // The keyboard snapshot in which exactly the mask's keys are down (bits
 // beyond the seven are ignored).
 KeyState keyStateOf(uint32_t mask);
+// The seven keys' mask of a keyboard snapshot (the game reads no others).
+uint8_t keyMaskOf(const KeyState& state);
 
 // "up,z" or "-" as a KeyBit mask. Returns an empty string, or what is wrong.
 std::string parseKeyList(std::string_view keys, uint8_t& mask);

@@ -5,6 +5,7 @@
 
 #include "desktop/clock.h"
 #include "desktop/messages.h"
+#include "lockstep/digests.h"
 #include "lockstep/decimal.h"
 
 namespace vonkel {
@@ -19,51 +20,63 @@ std::tm localNow() {
 
 }  // namespace
 
-Capture::Capture(Settings settings, ClipTap& tap, const Messages& messages)
-    : settings_(std::move(settings)), tap_(tap), messages_(messages) {}
+Capture::Capture(Settings settings, ClipTap& clip, RunTap& run, uint32_t seed, const Messages& messages)
+    : settings_(std::move(settings)),
+      tap_(clip),
+      messages_(messages),
+      thread_(std::make_unique<CaptureThread>(captureFolder(settings_.folder), clip, run, seed)) {}
 
 Capture::~Capture() {
-    if (!thread_) return;
     if (recording_) stopClip(millisecondClock());
+    if (settings_.saveRunAtExit) order(CaptureOrder::SaveRun, song_, 0);
     thread_->finish();  // the thread writes what it has, then ends
     takeReports(0);
 }
 
-CaptureThread& Capture::thread() {
-    if (!thread_) thread_ = std::make_unique<CaptureThread>(captureFolder(settings_.folder), tap_);
-    return *thread_;
+// An order to the capture thread, with the song and the local time for
+// the file's name. False when the thread has too many waiting.
+bool Capture::order(CaptureOrder::Kind kind, uint32_t song, uint32_t atMs) {
+    CaptureOrder* slot = thread_->orders.beginPush();
+    if (slot == nullptr) return false;
+    *slot = {kind, atMs, song, localNow()};
+    thread_->orders.endPush();
+    return true;
 }
 
 void Capture::screenshot(const World& world) {
-    CaptureThread& t = thread();
-    CapturedPicture* slot = t.shots.beginPush();
-    CaptureOrder* order = t.orders.beginPush();
-    if (slot == nullptr || order == nullptr) return;  // two already waiting: this one is skipped
+    CapturedPicture* slot = thread_->shots.beginPush();
+    if (slot == nullptr || thread_->orders.beginPush() == nullptr) return;  // too many waiting: skipped
     slot->pixels = world.OutputBuffer;
-    t.shots.endPush();
-    *order = {CaptureOrder::Screenshot, 0, world.songNumber, localNow()};
-    t.orders.endPush();
+    thread_->shots.endPush();
+    order(CaptureOrder::Screenshot, world.songNumber, 0);
+}
+
+void Capture::saveRun(const World& world) { order(CaptureOrder::SaveRun, world.songNumber, 0); }
+
+void Capture::framePlayed(const World& world, uint8_t keys, bool quit) {
+    song_ = world.songNumber;
+    ShownFrameMark* mark = thread_->frameMarks.beginPush();
+    if (mark != nullptr) {
+        *mark = {keys, lockstep::pictureDigest32(world), quit};
+        thread_->frameMarks.endPush();
+    }
 }
 
 void Capture::toggleClip(const World& world, uint32_t nowMs) {
     if (recording_) return stopClip(nowMs);
-    CaptureThread& t = thread();
-    CaptureOrder* order = t.orders.beginPush();
-    if (order == nullptr) return;
-    *order = {CaptureOrder::StartClip, nowMs, world.songNumber, localNow()};
     tap_.on = true;
-    t.orders.endPush();
+    if (!order(CaptureOrder::StartClip, world.songNumber, nowMs)) {
+        tap_.on = false;
+        return;
+    }
     recording_ = true;
     clipStartMs_ = nowMs;
     droppedPictures_ = 0;
 }
 
 void Capture::stopClip(uint32_t nowMs) {
-    CaptureOrder* order = thread().orders.beginPush();
-    if (order == nullptr) return;  // tried again next frame
+    if (!order(CaptureOrder::StopClip, 0, nowMs)) return;  // tried again next frame
     tap_.on = false;
-    *order = {CaptureOrder::StopClip, nowMs, 0, {}};
-    thread_->orders.endPush();
     recording_ = false;
     if (settings_.verbose && droppedPictures_ > 0) {
         std::printf("clip: %lld pictures dropped (the encoder was behind)\n", static_cast<long long>(droppedPictures_));
@@ -85,7 +98,7 @@ void Capture::pictureShown(const World& world, uint32_t frameStartMs) {
 }
 
 std::string Capture::title(uint32_t nowMs) {
-    if (thread_) takeReports(nowMs);
+    takeReports(nowMs);
     if (recording_) {
         const uint32_t seconds = (nowMs - clipStartMs_) / 1000;
         char text[64];
@@ -97,7 +110,7 @@ std::string Capture::title(uint32_t nowMs) {
 }
 
 void Capture::takeReports(uint32_t nowMs) {
-    while (const CaptureReport* r = thread_ ? thread_->reports.beginPop() : nullptr) {
+    while (const CaptureReport* r = thread_->reports.beginPop()) {
         const CaptureReport report = *r;
         thread_->reports.endPop();
         if (report.kind == CaptureReport::ClipFailed && recording_) {

@@ -63,8 +63,8 @@ std::string captureName(const std::tm& local, uint32_t songNumber, std::string_v
     return name;
 }
 
-CaptureThread::CaptureThread(std::string folder, ClipTap& tap)
-    : folder_(std::move(folder)), tap_(tap), thread_([this] { run(); }) {}
+CaptureThread::CaptureThread(std::string folder, ClipTap& tap, RunTap& runTap, uint32_t seed)
+    : folder_(std::move(folder)), tap_(tap), run_(runTap), recorder_(seed, std::nullopt), thread_([this] { run(); }) {}
 
 void CaptureThread::finish() {
     quitting_ = true;
@@ -169,6 +169,37 @@ void CaptureThread::stopClip(uint32_t atMs) {
     report(CaptureReport::Saved, clip_.path());
 }
 
+// The frames and blocks played since the last look, into the run. A mark
+// lost to a full ring would make the run wrong from there: it stops, and
+// says so once.
+void CaptureThread::takeRunInput() {
+    while (const ShownFrameMark* f = frameMarks.beginPop()) {
+        if (!runBroken_) recorder_.frame(f->keys, f->digest, f->quit);
+        frameMarks.endPop();
+    }
+    while (const RenderedBlockMark* b = run_.ring.beginPop()) {
+        if (!runBroken_) recorder_.block(b->clockMs, b->frames, b->step, b->overlapped, b->digest);
+        run_.ring.endPop();
+    }
+    if (run_.lost != 0 && !runBroken_) {
+        runBroken_ = true;
+        report(CaptureReport::Failed, "the run could not keep up with the sound; it ends here");
+    }
+}
+
+void CaptureThread::saveRun(const CaptureOrder& order) {
+    takeRunInput();
+    if (!makeFolder()) return;
+    const std::string text = recorder_.text("desktop vonkel " VONKEL_VERSION);
+    if (text.empty()) return;
+    output::OutputFile file;
+    std::string error = file.open(name(order, "vonkelrun", 1),
+                                  {.keepExisting = true, .otherName = [&](int n) { return name(order, "vonkelrun", n); }});
+    if (error.empty() && !file.write(text)) error = file.writeError();
+    if (error.empty()) error = file.commit();
+    report(error.empty() ? CaptureReport::Saved : CaptureReport::Failed, error.empty() ? file.path() : error);
+}
+
 void CaptureThread::run() {
     for (;;) {
         // Read before looking for orders: every order given before the quit
@@ -182,8 +213,10 @@ void CaptureThread::run() {
             if (order.kind == CaptureOrder::Screenshot) screenshot(order);
             if (order.kind == CaptureOrder::StartClip) startClip(order);
             if (order.kind == CaptureOrder::StopClip) stopClip(order.atMs);
+            if (order.kind == CaptureOrder::SaveRun) saveRun(order);
         }
         takeClipInput();
+        takeRunInput();
         if (!busy) {
             if (quit) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(4));

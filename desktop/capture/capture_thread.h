@@ -14,6 +14,7 @@
 #include "desktop/capture/clip.h"
 #include "desktop/sound/sound_callback.h"
 #include "desktop/spsc_ring.h"
+#include "lockstep/run_recorder.h"
 
 namespace vonkel {
 
@@ -34,8 +35,15 @@ struct CapturedPicture {
     std::array<uint32_t, kOutputWidth * kOutputHeight> pixels;
 };
 
+// What a run keeps of each frame (lockstep/run_recorder.h).
+struct ShownFrameMark {
+    uint8_t keys;     // the seven keys' mask the frame was played with
+    uint32_t digest;  // pictureDigest32 of its picture
+    bool quit;        // the frame asked to quit
+};
+
 struct CaptureOrder {
-    enum Kind { Screenshot, StartClip, StopClip } kind;
+    enum Kind { Screenshot, StartClip, StopClip, SaveRun } kind;
     uint32_t atMs;
     uint32_t song;
     std::tm local;  // when it was asked for, for the file's name
@@ -48,7 +56,8 @@ struct CaptureReport {
 
 class CaptureThread {
 public:
-    CaptureThread(std::string folder, ClipTap& tap);
+    // The run from the game's launch, the first game played from `seed`.
+    CaptureThread(std::string folder, ClipTap& tap, RunTap& runTap, uint32_t seed);
     ~CaptureThread() { finish(); }
     CaptureThread(const CaptureThread&) = delete;
     CaptureThread& operator=(const CaptureThread&) = delete;
@@ -57,6 +66,7 @@ public:
     SpscRing<CapturedPicture, 2> shots;
     SpscRing<CapturedPicture, 8> frames;
     SpscRing<CaptureReport, 16> reports;
+    SpscRing<ShownFrameMark, 1024> frameMarks;  // about 16 s of frames
 
     // Writes what it was given, then ends; its reports stay to be read.
     void finish();
@@ -71,11 +81,16 @@ private:
     void stopClip(uint32_t atMs);
     void failClip(const std::string& error);
     void takeClipInput();
+    void takeRunInput();
+    void saveRun(const CaptureOrder& order);
 
     std::string folder_;
     bool folderMade_ = false;
     ClipTap& tap_;
     ClipWriter clip_;  // the clip being written
+    RunTap& run_;
+    lockstep::RunRecorder recorder_;
+    bool runBroken_ = false;
     std::atomic<bool> quitting_{false};
     std::thread thread_;  // last: it starts once everything above is made
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "desktop/clock.h"
+#include "lockstep/digests.h"
 #include "game/game.h"
 
 namespace vonkel {
@@ -26,6 +27,19 @@ void tapForClip(CallbackShared& shared, const float* samples, unsigned long fram
     }
 }
 
+// The block's mark for the run: where it fell among the main thread's steps.
+void markForRun(RunTap& run, const float* samples, unsigned long frames, uint32_t clockMs, uint64_t before,
+                uint64_t after) {
+    RenderedBlockMark* mark = run.ring.beginPush();
+    if (mark == nullptr) {
+        run.lost = run.lost + 1;
+        return;
+    }
+    *mark = {clockMs, static_cast<int32_t>(frames), static_cast<int64_t>(before / 2), (before & 1) != 0 || after != before,
+             lockstep::soundDigest32(std::span<const float>(samples, frames))};
+    run.ring.endPush();
+}
+
 }  // namespace
 
 void setVolume(CallbackShared& shared, int level) {
@@ -40,7 +54,10 @@ int audioCallback(const void* /*input*/, void* output, unsigned long frameCount,
     auto& shared = *static_cast<CallbackShared*>(userData);
     auto* samples = static_cast<float*>(output);
     const uint32_t clockMs = millisecondClock();
+    const uint64_t stepsBefore = shared.run.steps.load();
     renderAudioBlock(*shared.world, samples, static_cast<int>(frameCount), clockMs);
+    const uint64_t stepsAfter = shared.run.steps.load();
+    markForRun(shared.run, samples, frameCount, clockMs, stepsBefore, stepsAfter);
     tapForClip(shared, samples, frameCount, clockMs);
 
     // The level and the mute act only on what leaves: the song, its clock

@@ -6,6 +6,7 @@
 // mute, and counts. It never blocks, allocates, locks or does I/O.
 #include <portaudio.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "core/relaxed.h"
@@ -32,6 +33,28 @@ struct ClipTap {
     SpscRing<CapturedSound, 256> ring;
 };
 
+// What a run keeps of each block (lockstep/run_recorder.h): its clock value,
+// length, place among the main thread's steps and digest.
+struct RenderedBlockMark {
+    uint32_t clockMs;
+    int32_t frames;
+    int64_t step;     // steps completed when it began
+    bool overlapped;  // a step ran while it was rendered
+    uint32_t digest;  // soundDigest32 of its samples, before the level and the mute
+};
+
+// The run's tap on the sound. The main thread counts the steps in which it
+// writes the World (the first game's start, then each frame's update):
+// `steps` is odd while one runs, and twice the steps completed otherwise.
+// The callback reads it before and after each block, and hands the block's
+// mark to the capture thread through `ring` (about 12 s of blocks);
+// `lost` counts marks that found it full.
+struct RunTap {
+    std::atomic<uint64_t> steps{0};  // sequentially consistent on both sides
+    SpscRing<RenderedBlockMark, 1024> ring;
+    Relaxed<uint64_t> lost{0};
+};
+
 struct CallbackShared {
     World* world = nullptr;
     // Set by the main thread, read by the callback.
@@ -44,6 +67,7 @@ struct CallbackShared {
     Relaxed<int32_t> thread{0};   // the callback's thread (Linux thread id), once it ran; the keeper clears it
     uint64_t blocksRendered = 0;  // the callback's own
     ClipTap clip;
+    RunTap run;
 };
 
 // The player's level, 0..100: the samples are scaled by (level / 100)

@@ -57,6 +57,7 @@ public:
     void setVolume(int level) { vonkel::setVolume(*shared_, level); }
     int volume() const { return shared_->volume; }
     ClipTap& clipTap() { return shared_->clip; }
+    RunTap& runTap() { return shared_->run; }
 
 private:
     void run();

@@ -40,6 +40,7 @@ WindowShortcut shortcutForKey(SDL_Scancode key, uint16_t modifiers) {
         case SDL_SCANCODE_KP_PLUS: return WindowShortcut::VolumeUp;
         case SDL_SCANCODE_F12: return WindowShortcut::Screenshot;
         case SDL_SCANCODE_F9: return WindowShortcut::ToggleClip;
+        case SDL_SCANCODE_F10: return WindowShortcut::SaveRun;
         default: return WindowShortcut::None;
     }
 }

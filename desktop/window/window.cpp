@@ -132,6 +132,7 @@ void Window::handleShortcut(WindowShortcut shortcut, bool repeated, WindowEvents
         case WindowShortcut::VolumeUp: ++events.volumeSteps; break;
         case WindowShortcut::ToggleMute: events.toggleMute ^= !repeated; break;
         case WindowShortcut::Screenshot: events.screenshot |= !repeated; break;
+        case WindowShortcut::SaveRun: events.saveRun |= !repeated; break;
         case WindowShortcut::ToggleClip: events.toggleClip ^= !repeated; break;
         case WindowShortcut::None: break;
     }

@@ -30,6 +30,7 @@ struct WindowEvents {
     bool lost = false;        // the window or the display went away (another program, a broken connection)
     bool toggleMute = false;  // M was pressed an odd number of times
     bool screenshot = false;  // F12
+    bool saveRun = false;     // F10
     bool toggleClip = false;  // F9, an odd number of times
     int volumeSteps = 0;      // volume key presses, up minus down (a held key repeats)
     int zoomed = 0;           // the zoom factor the window took last, or 0

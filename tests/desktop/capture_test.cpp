@@ -16,6 +16,9 @@
 #include "core/world.h"
 #include "desktop/messages.h"
 #include "desktop/spsc_ring.h"
+#include "game/game.h"
+#include "lockstep/key_script.h"
+#include "lockstep/run_player.h"
 #include "tools/lab_test_support.h"
 
 namespace vonkel {
@@ -98,11 +101,12 @@ protected:
     TempDir dir;
     std::unique_ptr<World> world = std::make_unique<World>();
     std::unique_ptr<ClipTap> tap = std::make_unique<ClipTap>();
+    std::unique_ptr<RunTap> run = std::make_unique<RunTap>();
 };
 
 TEST_F(CaptureTest, AClipHoldsThePicturesAndTheSoundAndAScreenshotThePicture) {
     const Messages messages;
-    auto capture = std::make_unique<Capture>(Capture::Settings{dir.path().string(), false}, *tap, messages);
+    auto capture = std::make_unique<Capture>(Capture::Settings{dir.path().string(), false}, *tap, *run, 77, messages);
     constexpr uint32_t kStart = 4'000'000'000u;  // the clock wraps during the clip
     world->OutputBuffer.fill(0x123456);
     capture->screenshot(*world);
@@ -157,7 +161,7 @@ TEST_F(CaptureTest, AFolderThatCannotBeMadeIsSaidOnceAndNothingIsWritten) {
     std::string title;
     {
         const Messages messages;
-        Capture capture({dir.file("file/captures"), false}, *tap, messages);
+        Capture capture({dir.file("file/captures"), false}, *tap, *run, 77, messages);
         capture.screenshot(*world);
         for (int tries = 0; tries < 500 && title.find("failed") == std::string::npos; ++tries) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -170,6 +174,64 @@ TEST_F(CaptureTest, AFolderThatCannotBeMadeIsSaidOnceAndNothingIsWritten) {
     EXPECT_TRUE(said.starts_with("vonkel: cannot make the capture folder")) << said;
     EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
     EXPECT_EQ(dir.list(), std::vector<std::string>{"file"});
+}
+
+// The desktop's two threads taken in turns on one: the audio callback
+// renders a block every 11.6 ms, the frame loop a frame every 16 ms with its
+// step marks and the capture's calls, and now and then a block falls inside
+// a frame's update. F10's run replays with every picture and block equal.
+TEST_F(CaptureTest, ARunSavedWithF10ReplaysEveryPictureAndBlock) {
+    const Messages messages;
+    auto played = std::make_unique<World>();
+    auto shared = std::make_unique<CallbackShared>();
+    shared->world = played.get();
+    auto capture = std::make_unique<Capture>(Capture::Settings{dir.path().string(), false}, shared->clip,
+                                             shared->run, 4321, messages);
+    std::atomic<uint64_t>& steps = shared->run.steps;
+    float out[kBlockFrames];
+    double audioMs = 0;
+    const auto renderUntil = [&](double ms) {
+        for (; audioMs <= ms; audioMs += 512 * 1000.0 / 44100) audioCallback(nullptr, out, kBlockFrames, nullptr, 0, shared.get());
+    };
+    renderUntil(30);  // before the first game: the zero World
+    ++steps;
+    startGame(*played, 4321);
+    ++steps;
+    const uint8_t pattern[] = {lockstep::kKeyRight, lockstep::kKeyDown | lockstep::kKeyZ, 0, lockstep::kKeyLeft,
+                               lockstep::kKeyEscape, 0, lockstep::kKeyZ, lockstep::kKeyUp};
+    int frames = 0;
+    for (int frame = 0; frame < 900; ++frame, ++frames) {
+        renderUntil(50 + 16.0 * frame);
+        uint8_t keys = pattern[(frame / 45) % 8];
+        if (keys == lockstep::kKeyEscape && frame % 45 >= 5) keys = 0;  // into the scope view, not out of the game
+        ++steps;
+        if (frame % 37 == 5) renderUntil(audioMs);  // a block while the update runs
+        const FrameRequest request = updateFrame(*played, lockstep::keyStateOf(keys));
+        ++steps;
+        capture->framePlayed(*played, keys, request.quit);
+        if (request.quit) {
+            ++frames;
+            break;
+        }
+    }
+    capture->saveRun(*played);
+    capture.reset();
+
+    std::string runFile;
+    for (const std::string& name : dir.list()) {
+        if (name.ends_with(".vonkelrun")) runFile = name;
+    }
+    ASSERT_TRUE(runFile.starts_with("vonkel-") && runFile.ends_with("-song-" + std::to_string(played->songNumber) + ".vonkelrun"))
+        << runFile;
+    lockstep::Run run;
+    ASSERT_EQ(lockstep::readRun(dir.read(runFile), run), "");
+    EXPECT_EQ(run.seed, 4321u);
+    EXPECT_EQ(run.from, "desktop vonkel " VONKEL_VERSION);
+    const lockstep::RunCheck check = lockstep::playRun(run);
+    EXPECT_EQ(check.picturesEqual, check.pictures) << check.summary();
+    EXPECT_EQ(check.soundsEqual, check.sounds) << check.summary();
+    EXPECT_GT(check.overlappedBlocks, 10) << check.summary();
+    EXPECT_EQ(check.pictures, frames);
 }
 
 // The clip's sound as 10 ms loudness steps: true where it sounds.
