@@ -1,18 +1,33 @@
 #pragma once
-// How the host's keyboard and game controllers become the game's keys: the
-// keyboard by SDL's scan codes (USB HID positions) mapped to the game's scan
+// How the host's keyboard and game controllers become the game's keys and
+// the window's shortcuts: the keyboard by SDL's scan codes (USB HID positions) mapped to the game's scan
 // codes (the DirectInput numbering of core/keys.h), the pads by their
 // buttons and left stick. Pure: needs no display.
+#include <SDL_scancode.h>
+
 #include <cstdint>
 
 #include "core/keys.h"
 
 namespace vonkel {
 
+enum class WindowShortcut {
+    None, Zoom1, Zoom2, Zoom4, ToggleFullscreen, ToggleMute, VolumeDown, VolumeUp, Screenshot, ToggleClip, SaveRun
+};
+
+// Ctrl+1/2/4 (main keyboard or keypad) zoom; F11 and Alt+Enter toggle
+// fullscreen; M toggles the sound; the two keys left of Backspace (- and =
+// on a US keyboard) and the keypad's - and + turn the volume down and up;
+// F12 takes a screenshot; F9 starts and stops a clip; F10 saves the run.
+// Ctrl, Alt and the
+// logo key each make another key of a press that is not one of these.
+// Shift changes nothing.
+WindowShortcut shortcutForKey(SDL_Scancode key, uint16_t modifiers);
+
 // Fills `out` from SDL's keyboard state (hostKeyCount bytes, nonzero while a
 // key is down). Without keyboard focus, or without a host state, every key
 // reads as up. A key that makes a window shortcut with the modifier keys
-// held (Alt+Enter, F11, M, Ctrl+digits: desktop/window/shortcuts.h) reads
+// held (Alt+Enter, F11, M, Ctrl+digits) reads
 // as up too: it is the window's, not the game's.
 void snapshotKeys(KeyState& out, const uint8_t* hostKeys, int hostKeyCount, bool hasFocus);
 

@@ -1,14 +1,13 @@
 #pragma once
 // What the game's window gets from SDL's video: a driver that shows it
 // somewhere, a renderer that draws the picture cheaply, a converter for the
-// display's pixel format, and whether an X server has a window manager.
+// display's pixel format.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "desktop/window/row_converters.h"
 
-union SDL_Event;
 struct SDL_Renderer;
 struct SDL_Window;
 
@@ -34,22 +33,6 @@ RowConverter converterForPixelFormat(uint32_t sdlPixelFormat);
 
 // The line for a window whose pixel format has no converter.
 std::string unsupportedFormat(uint32_t sdlPixelFormat);
-
-// True only for a window on an X server on which no window manager has
-// announced itself (_NET_SUPPORTING_WM_CHECK on the root window names no
-// window): nothing there acts on a request for fullscreen. False on other
-// window systems and where it cannot be told.
-bool x11WithoutWindowManager(SDL_Window* window);
-
-// Keeps the X server from ending the process: Xlib's errors are ignored (a
-// window that another program destroyed gives BadWindow errors, which would
-// end it with status 1), and when the connection breaks, `*lost` is set and
-// the calls that needed the server return at once, so that the game can end
-// the orderly way. Nothing on other window systems.
-void watchX11(SDL_Window* window, bool* lost);
-// Whether an event SDL passed on (SDL_SYSWMEVENT) is the X server saying
-// that `window` was destroyed.
-bool x11WindowDestroyed(const SDL_Event& event, SDL_Window* window);
 
 // The pure rules behind startVideo.
 // Whether SDL fell back to a video driver that shows nothing ("offscreen" or

@@ -6,7 +6,6 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include "desktop/window/geometry.h"
 #include "desktop/window/video_driver.h"
 
 #include <cstdlib>
