@@ -20,8 +20,8 @@ constexpr const char* kFooter =
     "fullscreen; Ctrl+1, Ctrl+2, Ctrl+4 zoom the window; F12 saves a\n"
     "screenshot (PNG); F9 starts and stops a clip with its sound (MP4, at most\n"
     "10 minutes); F10 saves the run since the start, which vonkel-lab replay\n"
-    "and the web page play again. A game controller's d-pad and left stick steer, A and B\n"
-    "boost, Start acts as Escape.\n"
+    "and the web page play again. A game controller's d-pad and left stick\n"
+    "steer, A and B boost, Start acts as Escape.\n"
     "\n"
     "Settings: the volume, mute, zoom, fullscreen and the audio device are kept\n"
     "in $XDG_CONFIG_HOME/vonkel/vonkel.conf (~/.config/vonkel/vonkel.conf).\n"
@@ -33,8 +33,9 @@ constexpr const char* kFooter =
     "song: the same progression, tempo, patterns and voices. The variations at\n"
     "the ends of bars follow the audio clock, so they differ between the two.\n"
     "\n"
-    "Exit status: 0 on quitting; 1 when there is no usable display;\n"
-    "2 on bad arguments or an unknown --audio-device.";
+    "Exit status: 0 on quitting (also on SIGINT, SIGTERM, SIGHUP); 1 when\n"
+    "there is no usable display or it went away; 2 on bad arguments or an\n"
+    "unknown --audio-device.";
 
 CommandLine refuse(const std::string& problem) {
     CommandLine result;
