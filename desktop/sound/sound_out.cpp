@@ -28,7 +28,7 @@ const char* whatHappened(KeeperAction::Reason reason) {
         case KeeperAction::Reason::DidNotStart: return "the sound output did not start within 3 s";
         case KeeperAction::Reason::Stalled: return "the sound output stopped for 2 s";
         case KeeperAction::Reason::Failed: return "the sound output failed";
-        case KeeperAction::Reason::Underflows: return "the sound output ran dry 3 times within 10 s";
+        case KeeperAction::Reason::Underflows: return "the sound output kept running dry (3 underflows within 10 s)";
         default: return "the sound output was lost";
     }
 }
@@ -160,10 +160,14 @@ void SoundOut::run() {
     bool asked = false;  // real-time scheduling, for this stream's thread
     while (!stopRequested(kWatchIntervalMs)) {
         const KeeperAction action = watch.check(sample());
-        if (watch.playing() && !asked && shared_->thread != 0) {
+        // As soon as the callback's thread is known: a start on a busy
+        // machine needs it most.
+        if (!asked && shared_->thread != 0) {
             askRealTime();
             asked = true;
-            if (silentSoFar) messages_.say("vonkel: a sound output is there now; playing on it");
+        }
+        if (silentSoFar && watch.playing()) {
+            messages_.say("vonkel: a sound output is there now; playing on it");
             silentSoFar = false;
         }
         if (action.kind == KeeperAction::Kind::None) continue;

@@ -8,7 +8,8 @@
 #     recording of the sink holds music);
 #   - the sound server stops while the game plays and starts again: the
 #     sound comes back within a few seconds (recorded), the game says so in
-#     one line on stderr, and a close still ends it with status 0;
+#     one line on stderr, which names the buffer the new stream has, and a
+#     close still ends it with status 0;
 #   - `vonkel --verbose --seed 5 | head -1`: the first song's line, and the
 #     game goes on after its reader has gone, through a new game (Escape,
 #     then Z once the scope view has run 31 frames), and quits with status
@@ -80,6 +81,13 @@ for _ in $(seq 16); do
     if [ -n "$level" ] && loud "$level"; then back=yes; break; fi
 done
 [ -n "$back" ] || fail "the sound did not come back within 8 s of the server's restart"
+# The keeper's line names the buffer it asked for, and the sound server
+# holds a buffer of about that length.
+said=$(grep -oE 'with a [0-9]+ ms buffer' "$work/restart.err" | grep -oE '[0-9]+')
+held=$(pactl list sink-inputs | awk '/Buffer Latency:/ { print int($3 / 1000) }' | head -n 1)
+echo "the keeper said ${said:-?} ms; the server holds a ${held:-?} ms buffer"
+[ -n "$said" ] && [ -n "$held" ] && [ "$held" -ge $((said * 8 / 10)) ] ||
+    fail "the keeper's line names a ${said:-?} ms buffer, the stream has one of ${held:-?} ms"
 first=$("$helpers/audio_probe" stats "$work/back.raw" 0 30 | awk '$1 == "first_sound" { print $2 }')
 echo "sound back after: $(echo "$first" | awk '{ printf "%d", $1 * 1000 }') ms (the first sound in a recording begun as the server came back)"
 close_game
