@@ -5,6 +5,8 @@
 #include <memory>
 #include <ostream>
 
+#include "lockstep/run_recorder.h"
+
 namespace vonkel::lab {
 namespace {
 
@@ -26,7 +28,8 @@ constexpr const char* kFooter =
     "vonkel-lab(1) for the formats and the simulated clock. To save a song:\n"
     "  vonkel-lab audio --seed N --seconds 180 --out song.wav\n"
     "Exit status: 0 success; 2 bad arguments or input (nothing is written);\n"
-    "1 a file could not be written during the run.";
+    "1 a file could not be written during the run, or a replay does not\n"
+    "match its run.";
 
 // An option whose text one of the strict readers turns into `into`. A text
 // it rejects ends the parse with "--NAME: expected WHAT, got 'TEXT'".
@@ -134,21 +137,51 @@ void addTerrain(CLI::App& app, LabOptions& options) {
                     "prints its 30 rows of 40 cell kinds, then 'counts: c0 c1 c2'.");
 }
 
+// The video's format, by the extension of --video.
+void chooseVideoFormat(LabOptions& options) {
+    if (!options.videoFile) return;
+    const auto format = output::videoFormatFor(*options.videoFile);
+    if (!format) {
+        throw CLI::ValidationError("--video", "'" + printable(*options.videoFile) + "' is not a video format (" +
+                                                  output::kVideoFormats + ")");
+    }
+    options.videoFormat = *format;
+}
+
+// The outputs that play and replay both make of a game.
+void addGameOutputs(CLI::App* app, LabOptions& options) {
+    const auto every = [](std::string_view text) { return readInteger(text, 1, 0x7FFFFFFF); };
+    addPath(app, "--trace", options.traceFile, "write one JSON line per frame to FILE ('-': standard output)")
+        ->type_name("FILE");
+    addPath(app, "--wav", options.wavFile, "write every rendered audio block to a WAV file ('-': standard output)")
+        ->type_name("FILE");
+    addPath(app, "--video", options.videoFile,
+            "write the pictures and the sound as a video: .mp4 (H.264, AAC) or .mkv (lossless; '-': standard output)")
+        ->type_name("FILE");
+    CLI::Option* shots =
+        addPath(app, "--shots", options.shotsDir, "write PNG screenshots (640 x 480) into DIR, created if missing")
+            ->type_name("DIR");
+    CLI::Option* everyK = addNumber(app, "--every", options.every, every, "an integer 1..2147483647",
+                                    "screenshot frames 0, K, 2K, ... (K >= 1; goes with --shots)")
+                              ->type_name("K");
+    shots->needs(everyK);
+    everyK->needs(shots);
+}
+
 void addPlay(CLI::App& app, LabOptions& options) {
     CLI::App* play =
         app.add_subcommand("play", "Play a game headless with scripted keys; write a trace, audio, screenshots");
     play->callback([&options] {
         options.command = Command::Play;
-        if (!options.videoFile) return;
-        const auto format = output::videoFormatFor(*options.videoFile);
-        if (!format) {
-            throw CLI::ValidationError("--video", "'" + printable(*options.videoFile) + "' is not a video format (" +
-                                                      output::kVideoFormats + ")");
+        chooseVideoFormat(options);
+        // The recorder stops there: a longer run file would not be the whole game.
+        if (options.runFile && options.frames > lockstep::kMaxRecordedFrames) {
+            throw CLI::ValidationError("--run", "a run file holds at most " +
+                                                    std::to_string(lockstep::kMaxRecordedFrames) +
+                                                    " frames (3 hours); --frames is " + std::to_string(options.frames));
         }
-        options.videoFormat = *format;
     });
     const auto frames = [](std::string_view text) { return readInteger(text, 1, kMaxFrames); };
-    const auto every = [](std::string_view text) { return readInteger(text, 1, 0x7FFFFFFF); };
     addSeed(play, options);
     addNumber(play, "--frames", options.frames, frames, "an integer 1.." + std::to_string(kMaxFrames),
               "number of frames to play (1..10000000)")
@@ -156,21 +189,10 @@ void addPlay(CLI::App& app, LabOptions& options) {
         ->type_name("F");
     addClock(play, options);
     addPath(play, "--keys", options.keysFile, "key script (see below); without it no key is pressed")->type_name("FILE");
-    addPath(play, "--trace", options.traceFile, "write one JSON line per frame to FILE ('-': standard output)")
+    addGameOutputs(play, options);
+    addPath(play, "--run", options.runFile,
+            "write the run (seed, keys, digests) as a .vonkelrun file for replay ('-': standard output)")
         ->type_name("FILE");
-    addPath(play, "--wav", options.wavFile, "write every rendered audio block to a WAV file ('-': standard output)")
-        ->type_name("FILE");
-    addPath(play, "--video", options.videoFile,
-            "write the pictures and the sound as a video: .mp4 (H.264, AAC) or .mkv (lossless; '-': standard output)")
-        ->type_name("FILE");
-    CLI::Option* shots =
-        addPath(play, "--shots", options.shotsDir, "write PNG screenshots (640 x 480) into DIR, created if missing")
-            ->type_name("DIR");
-    CLI::Option* everyK = addNumber(play, "--every", options.every, every, "an integer 1..2147483647",
-                                    "screenshot frames 0, K, 2K, ... (K >= 1; goes with --shots)")
-                              ->type_name("K");
-    shots->needs(everyK);
-    everyK->needs(shots);
     play->footer(
         "A fresh game from --seed, then F frames with the keys of --keys, on the\n"
         "simulated clock; the run ends early if the game asks to quit.\n"
@@ -182,7 +204,49 @@ void addPlay(CLI::App& app, LabOptions& options) {
         "Trace: one JSON object per frame. Screenshots: frame-000000.png ...");
 }
 
-constexpr const char* kSubcommands = "song, audio, terrain or play";
+void addReplay(CLI::App& app, LabOptions& options) {
+    CLI::App* replay = app.add_subcommand(
+        "replay", "Replay a run file (lab, page or desktop game), check it; write a trace, audio, video, screenshots");
+    replay->callback([&options] {
+        options.command = Command::Replay;
+        chooseVideoFormat(options);
+    });
+    addPath(replay, "RUN", options.replayFile, "the run file to replay ('-': standard input)")
+        ->required()
+        ->type_name("FILE");
+    addGameOutputs(replay, options);
+    replay->add_flag("--strict", options.strict,
+                     "demand every picture and every sound block equal, also where a desktop run may differ");
+    // The run holds these: named, they are refused with the reason.
+    for (const std::string name : {"--seed", "--frames", "--clock", "--keys"}) {
+        replay
+            ->add_option_function<std::string>(
+                name,
+                [name](const std::string&) {
+                    throw CLI::ValidationError(name, "replay takes the seed, clock, frames and keys from the run file");
+                },
+                "")
+            ->expected(0, 1)
+            ->group("");
+    }
+    replay->footer(
+        "Plays the run again from its seed, keys and audio blocks, makes the\n"
+        "outputs that play makes (for a run of 'play --run', the very same\n"
+        "files), and prints one line that compares every picture and sound\n"
+        "block with the run's digests, on standard output (on standard error\n"
+        "when an output is '-'):\n"
+        "  pictures equal 3000 of 3000, sound blocks equal 4133 of 4133; no difference\n"
+        "Exit status: 0 the replay matches its run; 1 it does not (the outputs\n"
+        "are still written: they show what the replay made), or a file could not\n"
+        "be written; 2 bad arguments or a bad run file (nothing is written).\n"
+        "A desktop run matches when every picture is equal but those of the scope\n"
+        "view, and at most as many sound blocks differ as were rendered while a\n"
+        "frame ran on the other thread; --strict demands every one equal, as a\n"
+        "run of the lab or the page always must. A run without digests has\n"
+        "nothing to check but where the game ends.");
+}
+
+constexpr const char* kSubcommands = "song, audio, terrain, play or replay";
 
 // The first word that is not an option, which names the subcommand.
 const std::string* subcommandWord(const std::vector<std::string>& args) {
@@ -216,10 +280,12 @@ ParsedArguments parseLabArguments(const std::vector<std::string>& args, std::ost
     addAudio(app, options);
     addTerrain(app, options);
     addPlay(app, options);
+    addReplay(app, options);
     app.footer(kFooter);
     // An unknown subcommand is named as such, also before --help.
     const std::string* word = subcommandWord(args);
-    if (word != nullptr && *word != "song" && *word != "audio" && *word != "terrain" && *word != "play") {
+    if (word != nullptr && *word != "song" && *word != "audio" && *word != "terrain" && *word != "play" &&
+        *word != "replay") {
         err << kProgram << ": unknown subcommand '" << printable(*word) << "' (" << kSubcommands << "; see " << kProgram
             << " --help)\n";
         return {std::nullopt, kExitUsage};

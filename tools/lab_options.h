@@ -14,12 +14,13 @@
 namespace vonkel::lab {
 
 constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;  // a file could not be written during the run
+constexpr int kExitFailure = 1;  // a file could not be written during the run, or
+                                 // a replay does not match its run
 constexpr int kExitUsage = 2;    // bad arguments or bad input; nothing written
 
 constexpr int64_t kMaxFrames = 10'000'000;  // frames of one `play` run
 
-enum class Command { Song, Audio, Terrain, Play };
+enum class Command { Song, Audio, Terrain, Play, Replay };
 
 struct LabOptions {
     Command command = Command::Song;
@@ -36,12 +37,17 @@ struct LabOptions {
     // play
     int64_t frames = 0;
     std::optional<std::string> keysFile;
-    std::optional<std::string> traceFile;  // "-" for standard output: at most one of
-    std::optional<std::string> wavFile;    // the three
+    std::optional<std::string> runFile;  // --run: the run file written
+    // play and replay: "-" for standard output, at most one of them
+    std::optional<std::string> traceFile;
+    std::optional<std::string> wavFile;
     std::optional<std::string> videoFile;
     output::VideoFormat videoFormat = output::VideoFormat::Matroska;  // by --video's extension
     std::optional<std::string> shotsDir;
     int64_t every = 0;
+    // replay
+    std::string replayFile;  // RUN, the run file read ("-": standard input)
+    bool strict = false;
 };
 
 struct ParsedArguments {

@@ -81,7 +81,15 @@ TEST(LabArguments, ReadsEachSubcommand) {
     o = parse({"play", "--seed", "3", "--frames", "1"});
     ASSERT_TRUE(o.parsed.options) << o.err;
     EXPECT_FALSE(o.parsed.options->keysFile || o.parsed.options->traceFile || o.parsed.options->wavFile ||
-                 o.parsed.options->shotsDir);
+                 o.parsed.options->shotsDir || o.parsed.options->runFile);
+
+    o = parse({"replay", "-", "--strict", "--video", "v.MKV", "--shots", "s", "--every", "5"});
+    ASSERT_TRUE(o.parsed.options) << o.err;
+    EXPECT_EQ(o.parsed.options->command, Command::Replay);
+    EXPECT_EQ(o.parsed.options->replayFile, "-");
+    EXPECT_TRUE(o.parsed.options->strict);
+    EXPECT_EQ(o.parsed.options->videoFormat, output::VideoFormat::Matroska);
+    EXPECT_EQ(o.parsed.options->every, 5);
 }
 
 TEST(LabArguments, RejectsBadArgumentsWithOneLine) {
@@ -116,6 +124,17 @@ TEST(LabArguments, RejectsBadArgumentsWithOneLine) {
     expectUsageError({"play", "--seed", "1", "--frames", "5", "--shots", "d"}, "--every");
     expectUsageError({"play", "--seed", "1", "--frames", "5", "--every", "2"}, "--shots");
     expectUsageError({"play", "--seed", "1", "--frames", "5", "--shots", "d", "--every", "0"}, "--every");
+    expectUsageError({"play", "--seed", "1", "--frames", "675001", "--run", "r"}, "--run: a run file holds at most 675000");
+    // replay takes the game from its run, and its outputs as play does.
+    expectUsageError({"replay"}, "RUN is required");
+    for (const std::string option : {"--seed", "--frames", "--clock", "--keys"}) {
+        expectUsageError({"replay", "r", option, "1"}, option + ": replay takes the seed, clock, frames and keys");
+    }
+    expectUsageError({"replay", "r", "--keys"}, "--keys: replay takes");
+    expectUsageError({"replay", "r", "--every", "2"}, "--shots");
+    expectUsageError({"replay", "r", "--video", "v.avi"}, "--video");
+    expectUsageError({"replay", "r", "--run", "s"}, "--run");
+    expectUsageError({"replay", "r", "s"}, "s");
     expectUsageError({"--bogus"}, "unknown option '--bogus'");
     expectUsageError({"export", "--help"}, "unknown subcommand 'export'");
     // Each message points at the help of its subcommand.
@@ -143,7 +162,8 @@ TEST(LabArguments, ExtensionsAreReadInAnyCaseAndAnEmptyFormatIsRefused) {
 
 TEST(LabArguments, HelpGoesToStandardOutputWithStatusZero) {
     const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {
-        {{"--help"}, {"song", "audio", "terrain", "play", "export"}},
+        {{"--help"}, {"song", "audio", "terrain", "play", "replay", "export"}},
+        {{"replay", "--help"}, {"RUN", "--strict", "pictures equal", "Exit status"}},
         {{"audio", "--help"}, {"--seconds", "WAV", "song"}},
         {{"play", "-h"}, {"--keys", "escape"}},  // the key script is explained
         {{"terrain", "--help"}, {"counts"}},

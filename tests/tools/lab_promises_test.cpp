@@ -84,6 +84,9 @@ TEST(LabPromises, OutputsThatWouldMeetAreRefusedBeforeAnythingIsWritten) {
              {"--wav", dir.file("d/frame-000003.png"), "--shots", dir.file("d"), "--every", "1"},
              {"--trace", dir.file("d"), "--shots", dir.file("d"), "--every", "1"},
              {"--keys", dir.file("keys.txt"), "--trace", dir.file("keys.txt")},
+             {"--keys", dir.file("keys.txt"), "--run", dir.file("keys.txt")},
+             {"--run", dir.file("x"), "--wav", dir.file("x")},
+             {"--run", "-", "--video", "-"},
          }) {
         expectEnd(play(dir, outputs), kExitUsage, outputs[0]);
     }
