@@ -1,8 +1,10 @@
-// What the panel's buttons keep of a game: a link to its song (Share), the
-// song as a WAV file (Save song, rendered in the song worker while the game
-// plays on), a screenshot and a clip, named as the desktop names them.
+// What the panel's buttons keep of a game: a link to its song (Share), a
+// link that replays it (Share run, on the end card), the song as a WAV file
+// (Save song, rendered in the song worker while the game plays on), a
+// screenshot and a clip, named as the desktop names them.
 import { ClipRecorder } from './clip_recorder.js';
 import { captureName, download, pngOf, shareLink, songFileName, songLink } from './keepsakes.js';
+import { runLink } from './runs.js';
 import { SongSaver } from './song_saver.js';
 
 export class KeepsakeActions {
@@ -20,11 +22,24 @@ export class KeepsakeActions {
   get saving() { return this.saver.busy; }
 
   async share() {
-    const url = songLink(location.href, this.report.song);
+    const song = this.report.song;
+    const url = songLink(location.href, song);
     this.report.sharedLink = url;
-    const how = await shareLink(url, this.report.song);
+    const how = await shareLink(url, `vonkel, song ${song}`, `Song ${song} of vonkel`);
     const said = { shared: 'Link shared', copied: 'Link to this song copied', cancelled: '',
                    failed: `Link to this song: ${url}` };
+    this.panel.say(said[how], how === 'failed');
+  }
+
+  // Share run: a link that replays the game just played, frame for frame.
+  async shareRun(linkText) {
+    if (linkText === '') return;
+    const song = this.report.seed;
+    const url = await runLink(location.href, linkText);
+    this.report.runLink = url;
+    const how = await shareLink(url, `vonkel, a run of song ${song}`, `A run of song ${song} of vonkel`);
+    const said = { shared: 'Link shared', copied: 'Link to this run copied', cancelled: '',
+                   failed: `Link to this run: ${url}` };
     this.panel.say(said[how], how === 'failed');
   }
 

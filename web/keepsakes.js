@@ -1,5 +1,5 @@
 // What a visitor takes away from the page: a link to the song, the song as
-// a WAV file, a screenshot and a clip. Files are named as the desktop game
+// a WAV file, a screenshot and a clip (a run's link: runs.js). Files are named as the desktop game
 // names its captures, with the local date and time and the song's number.
 
 const two = (n) => String(n).padStart(2, '0');
@@ -32,13 +32,13 @@ export function download(blob, name) {
   setTimeout(() => URL.revokeObjectURL(link.href), 60000);
 }
 
-// Shares the link through the system's share sheet where the browser has
-// one, else copies it. Returns what happened: 'shared', 'copied',
-// 'cancelled' or 'failed'.
-export async function shareLink(url, song) {
+// Shares the link (with a title and a line) through the system's share
+// sheet where the browser has one, else copies it. Returns what happened:
+// 'shared', 'copied', 'cancelled' or 'failed'.
+export async function shareLink(url, title, text) {
   if (navigator.share) {
     try {
-      await navigator.share({ title: `vonkel, song ${song}`, text: `Song ${song} of vonkel`, url });
+      await navigator.share({ title, text, url });
       return 'shared';
     } catch (error) {
       if (error.name === 'AbortError') return 'cancelled';

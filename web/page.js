@@ -1,7 +1,8 @@
 // The page: reads the URL's settings, shows the start screen over a still
 // of the game's first frame, waits for a gesture (browsers start audio only
-// then), and drives the wasm module's frame schedule from animation frames.
-// See README.md, "Web".
+// then), and drives the wasm module's frame schedule from animation frames,
+// for its own games and for the runs it replays (a run link, a file opened
+// or dropped). See README.md, "Web".
 import { AudioOutput } from './audio_output.js';
 import { clipType } from './clip_recorder.js';
 import { Input } from './input.js';
@@ -9,6 +10,8 @@ import { KeepsakeActions } from './keepsake_actions.js';
 import { keepOffline } from './offline.js';
 import { Panel } from './panel.js';
 import { Presenter } from './presenter.js';
+import { RunOpener } from './run_opener.js';
+import { linkData, ownLinkText, runOrigin } from './runs.js';
 import { deviceAtHand, fitScreen, showScreen } from './screens.js';
 import { keyBitsOf, keyListOf, readSettings } from './settings.js';
 import { TouchPad } from './touch_pad.js';
@@ -19,10 +22,16 @@ const kScriptBudgetMs = 12;
 // Live play keeps the records of the first frames of each start-up (a key
 // script run keeps all), so that a test can hold them against the lab's.
 const kLiveRecords = 120;
+// A replay keeps the records of this many frames, for the same reason.
+const kReplayRecords = 20000;
+// A replay's frames may each render many blocks (a desktop run whose frames
+// stalled): no more frames than fit this much work per animation frame.
+const kReplayBudgetMs = 12;
 
 // What a test can read: the state, the seed and clock of the run, the keys
 // played as a key script, per-frame digests, frame timings, the song's
-// number and the worklet's counters.
+// number and the worklet's counters; the run replayed (with what its check
+// found), the line of a run refused and the last link Share run made.
 const report = {
   state: 'loading',
   error: null,
@@ -40,6 +49,9 @@ const report = {
   audio: null,
   audioState: null,
   offline: null,
+  replay: null,
+  runError: null,
+  runLink: null,
 };
 window.vonkel = report;
 
@@ -69,6 +81,8 @@ class Page {
       clip: () => this.keepsakes.toggleClip(),
       sound: () => this.toggleSound(),
       fullscreen: () => Presenter.toggleFullscreen(document.documentElement),
+      shareRun: () => this.keepsakes.shareRun(ownLinkText(this.module)),
+      open: () => this.runs.choose(),
     });
     this.keepsakes = new KeepsakeActions(this.panel, this.canvas, report, () => this.audio);
     this.panel.button('clip').hidden = clipType() === null;
@@ -77,6 +91,19 @@ class Page {
     this.screen = null;
     this.nextSeed = null;
     this.lastMask = -1;
+    this.loop = 0;  // the animation-frame loop running; a new game or replay starts another
+    this.pendingRun = null;  // a run read, waiting for a gesture to play with sound
+    this.replayNote = byId('replay-note');
+    this.runs = new RunOpener(module, {
+      opening: () => this.opening(),
+      read: (run) => this.runRead(run),
+      refused: (line) => this.refuse(line),
+      still: () => { if (report.state === 'loading') this.still(); },  // a picture under the cards
+    });
+    // A click or a tap on the picture stops a replay.
+    byId('picture').addEventListener('click', (event) => {
+      if (report.state === 'replaying' && !event.target.closest('#overlay')) this.stopReplay();
+    });
     // A new arrangement may leave room for the buttons' names, or less
     // room for the card.
     this.presenter.onFit = () => {
@@ -86,6 +113,10 @@ class Page {
 
     this.input.onAnyKey = (event) => {
       if (event.code === 'KeyM') this.toggleSound();
+      if (report.state === 'replaying') {
+        if (event.code === 'Escape') this.stopReplay();
+        return;
+      }
       this.gesture();
     };
     this.overlay.addEventListener('click', (event) => {
@@ -127,9 +158,9 @@ class Page {
     fitScreen(byId('card'), this.overlay);
   }
 
-  // The start screen, over the first frame of the game that a gesture
-  // starts (the same seed; the clock is read again at the start).
-  preview() {
+  // The first frame of the game that a gesture starts (the same seed; the
+  // clock is read again at the start).
+  still() {
     const m = this.module;
     this.nextSeed = this.settings.seed ?? calendarSeconds();
     m._vonkel_start(this.nextSeed, this.settings.clock ?? Date.now() >>> 0, performance.now());
@@ -137,18 +168,25 @@ class Page {
     m._vonkel_take_samples();
     this.present();
     this.updateSong();
+  }
+
+  // The start screen, over the still.
+  preview() {
+    this.still();
     report.state = 'ready';
     this.showCard({ kind: 'start' });
   }
 
-  // Whether the start screen or the end screen shows.
+  // Whether a card waits for a key, a click or a tap: the start screen, the
+  // end screen, a run refused or a run read.
   get waiting() {
-    return report.state === 'ready' || report.state === 'ended';
+    return ['ready', 'ended', 'refused', 'run-ready'].includes(report.state);
   }
 
-  // The start screen and the end screen wait for a key, a click or a tap.
+  // A gesture starts the sound, then a new game, or the run read.
   async gesture() {
     if (!this.waiting) return;
+    const replay = report.state === 'run-ready';
     report.state = 'starting';
     if (this.audio && !this.audio.context) {
       try {
@@ -160,7 +198,8 @@ class Page {
         this.presenter.fit();  // the other buttons may now have room for their names
       }
     }
-    this.start();
+    if (replay) this.startReplay();
+    else this.start();
   }
 
   // A new start-up: the seed from ?seed= or the calendar seconds, the clock
@@ -172,18 +211,21 @@ class Page {
     this.nextSeed = null;
     this.module._vonkel_start(seed, clock, performance.now());
     if (this.audio) this.audio.reset();
-    Object.assign(report, { seed, clock, keyScript: '', frames: [], framesPlayed: 0, state: 'playing' });
+    Object.assign(report, { seed, clock, keyScript: '', frames: [], framesPlayed: 0, state: 'playing', replay: null });
     this.lastMask = -1;
     this.updateSong();
+    this.replayNote.hidden = true;
     this.showCard(null);
-    requestAnimationFrame(() => (this.settings.script ? this.scriptTick() : this.tick()));
+    const loop = ++this.loop;
+    requestAnimationFrame(() => (this.settings.script ? this.scriptTick(loop) : this.tick(loop)));
   }
 
   // One frame with the given keys; returns whether the game goes on.
   playFrame(mask) {
     const m = this.module;
     const started = performance.now();
-    if (mask !== this.lastMask) {
+    const replaying = report.state === 'replaying';
+    if (!replaying && mask !== this.lastMask) {
       report.keyScript += `${m._vonkel_frame_index()} ${keyListOf(mask, this.keyBits)}\n`;
       this.lastMask = mask;
     }
@@ -197,7 +239,8 @@ class Page {
     if (report.workMs.length > 2000) report.workMs.splice(0, 1000);
     report.framesPlayed++;
     if (this.keepsakes.saving) report.framesWhileSaving++;
-    if (this.settings.script || report.frames.length < kLiveRecords) {
+    const kept = this.settings.script ? Infinity : replaying ? kReplayRecords : kLiveRecords;
+    if (report.frames.length < kept) {
       const [frame, time, quit, grid, framebuffer, samples, sampleHash] =
         m.UTF8ToString(m._vonkel_frame_record()).split(' ');
       report.frames.push({ frame: Number(frame), time: Number(time), quit: quit === '1', grid, framebuffer,
@@ -220,14 +263,17 @@ class Page {
   }
 
   // Real time: every frame whose start the clock has reached, a few at most.
-  tick() {
-    if (report.state !== 'playing') return;
+  // A replay plays its own keys.
+  tick(loop) {
+    const replaying = report.state === 'replaying';
+    if (loop !== this.loop || (report.state !== 'playing' && !replaying)) return;
     const m = this.module;
+    const until = performance.now() + kReplayBudgetMs;
     m._vonkel_begin_refresh(performance.now());
     let played = false;
     let goOn = true;
-    while (goOn && m._vonkel_frame_due()) {
-      goOn = this.playFrame(this.input.snapshot());
+    while (goOn && (!replaying || performance.now() < until) && m._vonkel_frame_due()) {
+      goOn = this.playFrame(replaying ? 0 : this.input.snapshot());
       played = true;
     }
     report.rebases = m._vonkel_rebase_count();
@@ -239,13 +285,14 @@ class Page {
       this.present();
       this.updateSong();
     }
-    if (goOn) requestAnimationFrame(() => this.tick());
-    else this.end({ kind: 'end' });
+    if (goOn) requestAnimationFrame(() => this.tick(loop));
+    else if (replaying) this.endReplay('The run has played.');
+    else this.end({ kind: 'end', shareRun: true });
   }
 
   // A key script: flat out, within a budget per animation frame.
-  scriptTick() {
-    if (report.state !== 'playing') return;
+  scriptTick(loop) {
+    if (loop !== this.loop || report.state !== 'playing') return;
     const until = performance.now() + kScriptBudgetMs;
     let goOn = true;
     do {
@@ -256,7 +303,7 @@ class Page {
     this.present();
     this.updateSong();
     if (goOn && this.module._vonkel_frame_index() < this.settings.frames) {
-      requestAnimationFrame(() => this.scriptTick());
+      requestAnimationFrame(() => this.scriptTick(loop));
     } else {
       this.end({ kind: 'message', message: goOn ? 'The key script has played. Click or press a key to play it again.'
         : 'The game has ended. Click or press a key to play the key script again.' });
@@ -267,6 +314,67 @@ class Page {
     report.state = 'ended';
     this.keepsakes.stopClip();
     this.showCard(screen);
+  }
+
+  // Opening a run: whatever plays stops, and a card says so.
+  opening() {
+    report.state = 'opening';
+    this.keepsakes.stopClip();
+    this.replayNote.hidden = true;
+    this.showCard({ kind: 'message', message: 'Opening the run…' });
+  }
+
+  // A run that cannot be played shows why, in one line, until a gesture
+  // starts a new game.
+  refuse(line) {
+    Object.assign(report, { state: 'refused', runError: line });
+    this.showCard({ kind: 'refused', message: line });
+  }
+
+  // A run read plays at once if the sound needs no gesture, else on the
+  // next one.
+  runRead(run) {
+    report.runError = null;
+    this.pendingRun = { ...run, origin: runOrigin(run) };
+    if (!this.audio || this.audio.running) {
+      this.startReplay();
+    } else {
+      report.state = 'run-ready';
+      this.showCard({ kind: 'run', replay: this.pendingRun });
+    }
+  }
+
+  startReplay() {
+    const run = this.pendingRun;
+    this.pendingRun = null;
+    this.nextSeed = null;
+    this.module._vonkel_play_run(performance.now());
+    if (this.audio) this.audio.reset();
+    Object.assign(report, { seed: run.seed, clock: run.clock, keyScript: '', frames: [], framesPlayed: 0,
+                            state: 'replaying', replay: { ...run, outcome: null, summary: null } });
+    this.updateSong();
+    const touch = deviceAtHand(this.presenter.touch) === 'touch';
+    const stop = touch ? 'a tap on the picture stops it' : 'Esc or a click stops it';
+    this.replayNote.textContent = `Replay: ${run.origin} (${stop})`;
+    this.replayNote.hidden = false;
+    this.showCard(null);
+    const loop = ++this.loop;
+    requestAnimationFrame(() => this.tick(loop));
+  }
+
+  stopReplay() {
+    const m = this.module;
+    this.endReplay(`The replay was stopped at frame ${m._vonkel_frame_index()} of ${report.replay.frames}.`);
+  }
+
+  // The end screen of a replay, with what its check found if the run had
+  // digests.
+  endReplay(outcome) {
+    const replay = report.replay;
+    replay.outcome = outcome;
+    if (replay.digests) replay.summary = this.module.UTF8ToString(this.module._vonkel_run_summary());
+    this.replayNote.hidden = true;
+    this.end({ kind: 'end', replay });
   }
 
   toggleSound() {
@@ -307,7 +415,8 @@ async function main() {
       module.UTF8ToString(module._vonkel_status()).split(' ').map(Number);
     return { x, y, scope, gameOver, energy, score, song };
   };
-  if (settings.script || settings.mute) page.start();
+  if (linkData(location.hash) !== null) page.runs.openLink();
+  else if (settings.script || settings.mute) page.start();
   else page.preview();
 }
 

@@ -44,8 +44,9 @@ export class Presenter {
     else if (element.requestFullscreen) element.requestFullscreen().catch(() => {});
   }
 
-  // `heap` is the module's memory, `pointer` the RGBA picture in it. The
-  // memory never grows, so one view serves every frame.
+  // `heap` is the module's memory, `pointer` the RGBA picture in it. One
+  // view serves every frame until the memory grows (a run file read), which
+  // gives it a new buffer.
   show(heap, pointer) {
     if (!this.image || this.image.data.buffer !== heap.buffer || this.pointer !== pointer) {
       this.image = new ImageData(new Uint8ClampedArray(heap.buffer, pointer, kWidth * kHeight * 4), kWidth, kHeight);

@@ -206,7 +206,7 @@ class TouchPad(PageTestCase):
             self.assertLessEqual(song["bottom"], first["top"], "the song's number on a line above the buttons")
             names = [e.accessible_name for e in b.driver.find_elements("css selector", "#panel button")
                      if e.is_displayed()]
-            self.assertEqual(names, ["Share", "Save song", "Screenshot", "Clip", "Fullscreen"])
+            self.assertEqual(names, ["Share", "Save song", "Screenshot", "Clip", "Fullscreen", "Open run"])
             self.shot(f"end-{width}x{height}.png")
         labels = [box["label"] for box in buttons if box["label"] is not None]
         self.assertTrue(all(label > 15 for label in labels), f"at 390 px the buttons show their names: {labels}")
