@@ -90,7 +90,8 @@ bool CaptureThread::makeFolder() {
     if (fs::is_symlink(place, ec) && !fs::exists(place, ec)) place = place.parent_path() / fs::read_symlink(place, ec);
     fs::create_directories(place, ec);
     if (ec) {
-        report(CaptureReport::Failed, "cannot make the capture folder " + output::quotedPath(folder_) + ": " + ec.message());
+        report(CaptureReport::Failed,
+               "cannot make the capture folder " + output::quotedPath(folder_) + ": " + ec.message());
         return false;
     }
     if (folderMade_) return true;
@@ -193,8 +194,9 @@ void CaptureThread::saveRun(const CaptureOrder& order) {
     const std::string text = recorder_.text("desktop vonkel " VONKEL_VERSION);
     if (text.empty()) return;
     output::OutputFile file;
-    std::string error = file.open(name(order, "vonkelrun", 1),
-                                  {.keepExisting = true, .otherName = [&](int n) { return name(order, "vonkelrun", n); }});
+    const output::OpenOptions options{.keepExisting = true,
+                                      .otherName = [&](int n) { return name(order, "vonkelrun", n); }};
+    std::string error = file.open(name(order, "vonkelrun", 1), options);
     if (error.empty() && !file.write(text)) error = file.writeError();
     if (error.empty()) error = file.commit();
     report(error.empty() ? CaptureReport::Saved : CaptureReport::Failed, error.empty() ? file.path() : error);

@@ -35,7 +35,8 @@ void markForRun(RunTap& run, const float* samples, unsigned long frames, uint32_
         run.lost = run.lost + 1;
         return;
     }
-    *mark = {clockMs, static_cast<int32_t>(frames), static_cast<int64_t>(before / 2), (before & 1) != 0 || after != before,
+    const bool overlapped = (before & 1) != 0 || after != before;
+    *mark = {clockMs, static_cast<int32_t>(frames), static_cast<int64_t>(before / 2), overlapped,
              lockstep::soundDigest32(std::span<const float>(samples, frames))};
     run.ring.endPush();
 }

@@ -184,9 +184,9 @@ void SoundOut::run() {
         asked = false;
         if (action.kind != KeeperAction::Kind::Reopen) continue;
         ++reopenings_;
+        const std::string buffer = "with a " + std::to_string(action.latencyMs) + " ms buffer";
         messages_.say(std::string("vonkel: ") + whatHappened(action.reason) +
-                      (opened ? "; reopened it with a " + std::to_string(action.latencyMs) + " ms buffer"
-                              : "; trying again every 3 s"));
+                      (opened ? "; reopened it " : "; trying again every 3 s ") + buffer);
     }
     close();
 }

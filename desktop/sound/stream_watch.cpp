@@ -66,7 +66,8 @@ KeeperAction StreamWatch::check(const StreamSample& s) {
         underflowTimes_[0] = s.nowMs;
     }
     lastUnderflows_ = s.underflows;
-    const bool run = underflowsSeen_ >= kUnderflowRun && s.nowMs - underflowTimes_[kUnderflowRun - 1] < kUnderflowWindowMs;
+    const bool run =
+        underflowsSeen_ >= kUnderflowRun && s.nowMs - underflowTimes_[kUnderflowRun - 1] < kUnderflowWindowMs;
     if (run && !fixed_ && latencyMs_ < kLargestLatencyMs) {
         return reopen(Reason::Underflows, std::min(2 * latencyMs_, kLargestLatencyMs));
     }

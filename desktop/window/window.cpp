@@ -50,8 +50,8 @@ std::string Window::open(const char* title, int imageWidth, int imageHeight, Win
     // Created hidden and shown only once the renderer exists: a renderer may
     // replace the window to change its visual, and the desktop should see
     // only the final window.
-    const Uint32 flags =
-        SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN | (start.fullscreen ? Uint32{SDL_WINDOW_FULLSCREEN_DESKTOP} : Uint32{0});
+    const Uint32 fullscreen = start.fullscreen ? Uint32{SDL_WINDOW_FULLSCREEN_DESKTOP} : Uint32{0};
+    const Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN | fullscreen;
     window_ = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, start.zoom * imageWidth,
                                start.zoom * imageHeight, flags);
     if (window_ == nullptr) return failed(std::string("vonkel: cannot open the window: ") + SDL_GetError());

@@ -191,7 +191,9 @@ TEST_F(CaptureTest, ARunSavedWithF10ReplaysEveryPictureAndBlock) {
     float out[kBlockFrames];
     double audioMs = 0;
     const auto renderUntil = [&](double ms) {
-        for (; audioMs <= ms; audioMs += 512 * 1000.0 / 44100) audioCallback(nullptr, out, kBlockFrames, nullptr, 0, shared.get());
+        for (; audioMs <= ms; audioMs += 512 * 1000.0 / 44100) {
+            audioCallback(nullptr, out, kBlockFrames, nullptr, 0, shared.get());
+        }
     };
     renderUntil(30);  // before the first game: the zero World
     ++steps;
@@ -221,8 +223,8 @@ TEST_F(CaptureTest, ARunSavedWithF10ReplaysEveryPictureAndBlock) {
     for (const std::string& name : dir.list()) {
         if (name.ends_with(".vonkelrun")) runFile = name;
     }
-    ASSERT_TRUE(runFile.starts_with("vonkel-") && runFile.ends_with("-song-" + std::to_string(played->songNumber) + ".vonkelrun"))
-        << runFile;
+    const std::string song = "-song-" + std::to_string(played->songNumber) + ".vonkelrun";
+    ASSERT_TRUE(runFile.starts_with("vonkel-") && runFile.ends_with(song)) << runFile;
     lockstep::Run run;
     ASSERT_EQ(lockstep::readRun(dir.read(runFile), run), "");
     EXPECT_EQ(run.seed, 4321u);
