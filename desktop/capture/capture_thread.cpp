@@ -171,8 +171,8 @@ void CaptureThread::stopClip(uint32_t atMs) {
 }
 
 // The frames and blocks played since the last look, into the run. A mark
-// lost to a full ring would make the run wrong from there: it stops, and
-// says so once.
+// lost to a full ring (a sound device that takes blocks faster than it
+// plays them) would make the run wrong from there: it ends there.
 void CaptureThread::takeRunInput() {
     while (const ShownFrameMark* f = frameMarks.beginPop()) {
         if (!runBroken_) recorder_.frame(f->keys, f->digest, f->quit);
@@ -182,10 +182,7 @@ void CaptureThread::takeRunInput() {
         if (!runBroken_) recorder_.block(b->clockMs, b->frames, b->step, b->overlapped, b->digest);
         run_.ring.endPop();
     }
-    if (run_.lost != 0 && !runBroken_) {
-        runBroken_ = true;
-        report(CaptureReport::Failed, "the run could not keep up with the sound; it ends here");
-    }
+    runBroken_ = runBroken_ || run_.lost != 0;
 }
 
 void CaptureThread::saveRun(const CaptureOrder& order) {
@@ -200,6 +197,11 @@ void CaptureThread::saveRun(const CaptureOrder& order) {
     if (error.empty() && !file.write(text)) error = file.writeError();
     if (error.empty()) error = file.commit();
     report(error.empty() ? CaptureReport::Saved : CaptureReport::Failed, error.empty() ? file.path() : error);
+    if (error.empty() && runBroken_) {
+        report(CaptureReport::Failed, "the run " + output::quotedPath(file.path()) + " ends at frame " +
+                                          std::to_string(recorder_.frames()) +
+                                          ": the sound came faster than the run could keep it");
+    }
 }
 
 void CaptureThread::run() {

@@ -92,7 +92,14 @@ std::string ClipWriter::addSound(const CapturedSound& block) {
 std::string ClipWriter::finish() {
     if (!open_) return {};
     open_ = false;
-    std::string error = addSilence(samplesUntil(std::min(endMs_, picturesEndMs_)) - soundWritten_);
+    // Pictures the capture thread could not take at the end: the last one
+    // it took is shown until the clip ends.
+    std::string error;
+    for (int32_t step = lastStep_ + 1; lastStep_ >= 0 && endMs_ != INT32_MAX && step * kStepMs < endMs_; ++step) {
+        if (error.empty()) error = video_.addPicture(last_.data(), step * kStepMs, kStepMs);
+        picturesEndMs_ = (step + 1) * kStepMs;
+    }
+    if (error.empty()) error = addSilence(samplesUntil(std::min(endMs_, picturesEndMs_)) - soundWritten_);
     if (error.empty()) error = video_.finish();
     if (error.empty()) error = video_.publish();
     if (error.empty()) path_ = video_.path();

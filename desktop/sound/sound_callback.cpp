@@ -30,7 +30,9 @@ void tapForClip(CallbackShared& shared, const float* samples, unsigned long fram
 // The block's mark for the run: where it fell among the main thread's steps.
 void markForRun(RunTap& run, const float* samples, unsigned long frames, uint32_t clockMs, uint64_t before,
                 uint64_t after) {
-    RenderedBlockMark* mark = run.ring.beginPush();
+    // After a loss nothing more goes in: what the ring holds all came before
+    // it, so the run can end there.
+    RenderedBlockMark* mark = run.lost == 0 ? run.ring.beginPush() : nullptr;
     if (mark == nullptr) {
         run.lost = run.lost + 1;
         return;

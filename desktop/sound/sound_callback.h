@@ -47,11 +47,12 @@ struct RenderedBlockMark {
 // writes the World (the first game's start, then each frame's update):
 // `steps` is odd while one runs, and twice the steps completed otherwise.
 // The callback reads it before and after each block, and hands the block's
-// mark to the capture thread through `ring` (about 12 s of blocks);
-// `lost` counts marks that found it full.
+// mark to the capture thread through `ring` (about 95 s of blocks: the
+// window may take long to open before the capture thread starts taking
+// them); `lost` counts marks that found it full.
 struct RunTap {
     std::atomic<uint64_t> steps{0};  // sequentially consistent on both sides
-    SpscRing<RenderedBlockMark, 1024> ring;
+    SpscRing<RenderedBlockMark, 8192> ring;
     Relaxed<uint64_t> lost{0};
 };
 
