@@ -1,32 +1,23 @@
 // The page: reads the URL's settings, shows the start screen over a still
 // of the game's first frame, waits for a gesture (browsers start audio only
-// then), and drives the wasm module's frame schedule from animation frames,
-// for its own games and for the runs it replays (a run link, a file opened
-// or dropped). See README.md, "Web".
+// then), and starts the module's games and the runs it replays (a run link,
+// a file opened or dropped), whose frames frame_loop.js drives from
+// animation frames and whose course run_replay.js follows. See README.md,
+// "Web".
 import { AudioOutput } from './audio_output.js';
 import { clipType } from './clip_recorder.js';
+import { FrameLoop } from './frame_loop.js';
 import { Input } from './input.js';
 import { KeepsakeActions } from './keepsake_actions.js';
 import { keepOffline } from './offline.js';
 import { Panel } from './panel.js';
 import { Presenter } from './presenter.js';
 import { RunOpener } from './run_opener.js';
-import { linkData, ownLinkText, runOrigin } from './runs.js';
+import { RunReplay } from './run_replay.js';
+import { linkData, ownLinkText } from './runs.js';
 import { deviceAtHand, fitScreen, showScreen } from './screens.js';
-import { keyBitsOf, keyListOf, readSettings } from './settings.js';
+import { keyBitsOf, readSettings } from './settings.js';
 import { TouchPad } from './touch_pad.js';
-
-// A key script runs flat out: frames as fast as the machine allows, about
-// this much work per animation frame, the last frame shown, no sound.
-const kScriptBudgetMs = 12;
-// Live play keeps the records of the first frames of each start-up (a key
-// script run keeps all), so that a test can hold them against the lab's.
-const kLiveRecords = 120;
-// A replay keeps the records of this many frames, for the same reason.
-const kReplayRecords = 20000;
-// A replay's frames may each render many blocks (a desktop run whose frames
-// stalled): no more frames than fit this much work per animation frame.
-const kReplayBudgetMs = 12;
 
 // What a test can read: the state, the seed and clock of the run, the keys
 // played as a key script, per-frame digests, frame timings, the song's
@@ -90,19 +81,30 @@ class Page {
     this.panel.button('fullscreen').hidden = !document.fullscreenEnabled;
     this.screen = null;
     this.nextSeed = null;
-    this.lastMask = -1;
-    this.loop = 0;  // the animation-frame loop running; a new game or replay starts another
-    this.pendingRun = null;  // a run read, waiting for a gesture to play with sound
-    this.replayNote = byId('replay-note');
+    this.frames = new FrameLoop(module, report, {
+      settings, input: this.input, keyBits: this.keyBits, presenter, panel: this.panel,
+      on: {
+        audio: () => this.audio,
+        saving: () => this.keepsakes.saving,
+        gameEnded: (screen) => this.end(screen),
+        replayEnded: () => this.replay.played(),
+      },
+    });
     this.runs = new RunOpener(module, {
-      opening: () => this.opening(),
-      read: (run) => this.runRead(run),
-      refused: (line) => this.refuse(line),
+      opening: () => this.replay.opening(),
+      read: (run) => this.replay.read(run),
+      refused: (line) => this.replay.refuse(line),
       still: () => { if (report.state === 'loading') this.still(); },  // a picture under the cards
     });
-    // A click or a tap on the picture stops a replay.
-    byId('picture').addEventListener('click', (event) => {
-      if (report.state === 'replaying' && !event.target.closest('#overlay')) this.stopReplay();
+    this.replay = new RunReplay(module, report, {
+      frames: this.frames, presenter,
+      on: {
+        audio: () => this.audio,
+        showCard: (screen) => this.showCard(screen),
+        end: (screen) => this.end(screen),
+        stopClip: () => this.keepsakes.stopClip(),
+        started: () => { this.nextSeed = null; },
+      },
     });
     // A new arrangement may leave room for the buttons' names, or less
     // room for the card.
@@ -114,7 +116,7 @@ class Page {
     this.input.onAnyKey = (event) => {
       if (event.code === 'KeyM') this.toggleSound();
       if (report.state === 'replaying') {
-        if (event.code === 'Escape') this.stopReplay();
+        if (event.code === 'Escape') this.replay.stop();
         return;
       }
       this.gesture();
@@ -166,8 +168,8 @@ class Page {
     m._vonkel_start(this.nextSeed, this.settings.clock ?? Date.now() >>> 0, performance.now());
     m._vonkel_play_frame(0);
     m._vonkel_take_samples();
-    this.present();
-    this.updateSong();
+    this.frames.present();
+    this.frames.updateSong();
   }
 
   // The start screen, over the still.
@@ -198,7 +200,7 @@ class Page {
         this.presenter.fit();  // the other buttons may now have room for their names
       }
     }
-    if (replay) this.startReplay();
+    if (replay) this.replay.start();
     else this.start();
   }
 
@@ -212,169 +214,16 @@ class Page {
     this.module._vonkel_start(seed, clock, performance.now());
     if (this.audio) this.audio.reset();
     Object.assign(report, { seed, clock, keyScript: '', frames: [], framesPlayed: 0, state: 'playing', replay: null });
-    this.lastMask = -1;
-    this.updateSong();
-    this.replayNote.hidden = true;
+    this.frames.updateSong();
+    this.replay.hideNote();
     this.showCard(null);
-    const loop = ++this.loop;
-    requestAnimationFrame(() => (this.settings.script ? this.scriptTick(loop) : this.tick(loop)));
-  }
-
-  // One frame with the given keys; returns whether the game goes on.
-  playFrame(mask) {
-    const m = this.module;
-    const started = performance.now();
-    const replaying = report.state === 'replaying';
-    if (!replaying && mask !== this.lastMask) {
-      report.keyScript += `${m._vonkel_frame_index()} ${keyListOf(mask, this.keyBits)}\n`;
-      this.lastMask = mask;
-    }
-    const goOn = m._vonkel_play_frame(mask) !== 0;
-    const count = m._vonkel_pending_sample_count();
-    if (this.audio && count > 0) {
-      this.audio.play(new Float32Array(m.HEAPU8.buffer, m._vonkel_pending_samples(), count));
-    }
-    m._vonkel_take_samples();
-    report.workMs.push(performance.now() - started);
-    if (report.workMs.length > 2000) report.workMs.splice(0, 1000);
-    report.framesPlayed++;
-    if (this.keepsakes.saving) report.framesWhileSaving++;
-    const kept = this.settings.script ? Infinity : replaying ? kReplayRecords : kLiveRecords;
-    if (report.frames.length < kept) {
-      const [frame, time, quit, grid, framebuffer, samples, sampleHash] =
-        m.UTF8ToString(m._vonkel_frame_record()).split(' ');
-      report.frames.push({ frame: Number(frame), time: Number(time), quit: quit === '1', grid, framebuffer,
-                           samples: Number(samples), sampleHash });
-    }
-    return goOn;
-  }
-
-  present() {
-    this.presenter.show(this.module.HEAPU8, this.module._vonkel_canvas_pixels());
-    if (report.firstFrameMs === null) report.firstFrameMs = performance.now();
-  }
-
-  // A new game has a new song: its number beside the picture.
-  updateSong() {
-    const song = this.module._vonkel_song_number();
-    if (song === report.song) return;
-    report.song = song;
-    this.panel.setSong(song);
-  }
-
-  // Real time: every frame whose start the clock has reached, a few at most.
-  // A replay plays its own keys.
-  tick(loop) {
-    const replaying = report.state === 'replaying';
-    if (loop !== this.loop || (report.state !== 'playing' && !replaying)) return;
-    const m = this.module;
-    const until = performance.now() + kReplayBudgetMs;
-    m._vonkel_begin_refresh(performance.now());
-    let played = false;
-    let goOn = true;
-    while (goOn && (!replaying || performance.now() < until) && m._vonkel_frame_due()) {
-      goOn = this.playFrame(replaying ? 0 : this.input.snapshot());
-      played = true;
-    }
-    report.rebases = m._vonkel_rebase_count();
-    if (this.audio) {
-      report.audio = this.audio.counters;
-      report.audioState = this.audio.context.state;
-    }
-    if (played) {
-      this.present();
-      this.updateSong();
-    }
-    if (goOn) requestAnimationFrame(() => this.tick(loop));
-    else if (replaying) this.endReplay('The run has played.');
-    else this.end({ kind: 'end', shareRun: true });
-  }
-
-  // A key script: flat out, within a budget per animation frame.
-  scriptTick(loop) {
-    if (loop !== this.loop || report.state !== 'playing') return;
-    const until = performance.now() + kScriptBudgetMs;
-    let goOn = true;
-    do {
-      const frame = this.module._vonkel_frame_index();
-      if (frame >= this.settings.frames) break;
-      goOn = this.playFrame(this.module._vonkel_script_keys(frame));
-    } while (goOn && performance.now() < until);
-    this.present();
-    this.updateSong();
-    if (goOn && this.module._vonkel_frame_index() < this.settings.frames) {
-      requestAnimationFrame(() => this.scriptTick(loop));
-    } else {
-      this.end({ kind: 'message', message: goOn ? 'The key script has played. Click or press a key to play it again.'
-        : 'The game has ended. Click or press a key to play the key script again.' });
-    }
+    this.frames.begin(this.settings.script);
   }
 
   end(screen) {
     report.state = 'ended';
     this.keepsakes.stopClip();
     this.showCard(screen);
-  }
-
-  // Opening a run: whatever plays stops, and a card says so.
-  opening() {
-    report.state = 'opening';
-    this.keepsakes.stopClip();
-    this.replayNote.hidden = true;
-    this.showCard({ kind: 'message', message: 'Opening the run…' });
-  }
-
-  // A run that cannot be played shows why, in one line, until a gesture
-  // starts a new game.
-  refuse(line) {
-    Object.assign(report, { state: 'refused', runError: line });
-    this.showCard({ kind: 'refused', message: line });
-  }
-
-  // A run read plays at once if the sound needs no gesture, else on the
-  // next one.
-  runRead(run) {
-    report.runError = null;
-    this.pendingRun = { ...run, origin: runOrigin(run) };
-    if (!this.audio || this.audio.running) {
-      this.startReplay();
-    } else {
-      report.state = 'run-ready';
-      this.showCard({ kind: 'run', replay: this.pendingRun });
-    }
-  }
-
-  startReplay() {
-    const run = this.pendingRun;
-    this.pendingRun = null;
-    this.nextSeed = null;
-    this.module._vonkel_play_run(performance.now());
-    if (this.audio) this.audio.reset();
-    Object.assign(report, { seed: run.seed, clock: run.clock, keyScript: '', frames: [], framesPlayed: 0,
-                            state: 'replaying', replay: { ...run, outcome: null, summary: null } });
-    this.updateSong();
-    const touch = deviceAtHand(this.presenter.touch) === 'touch';
-    const stop = touch ? 'a tap on the picture stops it' : 'Esc or a click stops it';
-    this.replayNote.textContent = `Replay: ${run.origin} (${stop})`;
-    this.replayNote.hidden = false;
-    this.showCard(null);
-    const loop = ++this.loop;
-    requestAnimationFrame(() => this.tick(loop));
-  }
-
-  stopReplay() {
-    const m = this.module;
-    this.endReplay(`The replay was stopped at frame ${m._vonkel_frame_index()} of ${report.replay.frames}.`);
-  }
-
-  // The end screen of a replay, with what its check found if the run had
-  // digests.
-  endReplay(outcome) {
-    const replay = report.replay;
-    replay.outcome = outcome;
-    if (replay.digests) replay.summary = this.module.UTF8ToString(this.module._vonkel_run_summary());
-    this.replayNote.hidden = true;
-    this.end({ kind: 'end', replay });
   }
 
   toggleSound() {
