@@ -27,12 +27,21 @@ export XDG_CONFIG_HOME="$work/config"
 e2e_cleanup() {
     local status=$? pid
     for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
+    # A process that does not end within 15 s of SIGTERM is a fault of its
+    # own: named, killed, and the check fails (rather than hang to its timeout).
+    for pid in "${started[@]}"; do
+        retry 15 ended "$pid" && continue
+        echo "$test_name: $(cat "/proc/$pid/cmdline" 2>/dev/null | tr '\0' ' ') did not end on SIGTERM" >&2
+        kill -KILL "$pid" 2>/dev/null
+        status=1
+    done
     for pid in "${started[@]}"; do wait "$pid" 2>/dev/null; done
     if [ "$status" -eq 0 ]; then
         rm -rf "$work"
     else
         echo "$test_name: recordings, screenshots and logs kept in $work" >&2
     fi
+    exit "$status"
 }
 trap e2e_cleanup EXIT
 trap 'exit 1' INT TERM
