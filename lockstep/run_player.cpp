@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "game/game.h"
+#include "music/sequencer.h"
+#include "synth/audio_renderer.h"
 #include "lockstep/digests.h"
 
 namespace vonkel::lockstep {
@@ -143,6 +145,20 @@ void RunPlayer::playDesktopStep(int64_t step) {
     if (d.stepsDone == step) stepDone(step, performStep(step));
 }
 
+// A step performed before a given chunk of a block: the order of a
+// desktop frame that ran while the block was being rendered.
+struct RunPlayer::StepInBlock {
+    RunPlayer* player;
+    int64_t step;
+    int chunk;
+    FrameRequest request{};
+
+    static void call(void* context, int chunk) {
+        auto& in = *static_cast<StepInBlock*>(context);
+        if (chunk == in.chunk) in.request = in.player->performStep(in.step);
+    }
+};
+
 void RunPlayer::renderScheduled(int64_t step) {
     Desktop& d = *desktop_;
     World& world = *d.world;
@@ -150,26 +166,31 @@ void RunPlayer::renderScheduled(int64_t step) {
     const ScheduledBlock& block = run_.blocks[index];
     std::span<const float> samples(d.first.get(), static_cast<size_t>(block.frames));
     if (block.overlapped) ++check_.overlappedBlocks;
-    const bool bothOrders = block.overlapped && !run_.sounds.empty() && d.stepsDone == step && step <= run_.frames;
-    if (bothOrders && !d.before) {
+    const bool tryOrders = block.overlapped && !run_.sounds.empty() && d.stepsDone == step && step <= run_.frames;
+    if (tryOrders && !d.before) {
         d.before = std::make_unique<unsigned char[]>(kSnapshotBytes);
         d.after = std::make_unique<unsigned char[]>(kSnapshotBytes);
     }
-    if (bothOrders) save(world, d.before.get());
+    if (tryOrders) save(world, d.before.get());
     renderAudioBlock(world, d.first.get(), block.frames, block.clockMs);
-    if (bothOrders && soundDigest32(samples) != run_.sounds[index]) {
-        // Not as recorded: try the step first.
+    if (tryOrders && soundDigest32(samples) != run_.sounds[index]) {
+        // Not as recorded: the step may have run before any of the block's
+        // chunks (chunk 0: the step first).
         save(world, d.after.get());
-        restore(world, d.before.get());
-        const FrameRequest request = performStep(step);
-        renderAudioBlock(world, d.second.get(), block.frames, block.clockMs);
-        const std::span<const float> later(d.second.get(), samples.size());
-        if (soundDigest32(later) == run_.sounds[index]) {
-            stepDone(step, request);
-            samples = later;
-        } else {
-            restore(world, d.after.get());  // neither: the order recorded stands
+        bool found = false;
+        const std::span<const float> other(d.second.get(), samples.size());
+        for (int chunk = 0; !found && chunk < block.frames / kChunkFrames; ++chunk) {
+            restore(world, d.before.get());
+            StepInBlock in{this, step, chunk};
+            renderAudioBlock(world, d.second.get(), block.frames, block.clockMs, sequencerStep,
+                             {&StepInBlock::call, &in});
+            found = soundDigest32(other) == run_.sounds[index];
+            if (found) {
+                stepDone(step, in.request);
+                samples = other;
+            }
         }
+        if (!found) restore(world, d.after.get());  // none: the order recorded stands
     }
     checkSound(static_cast<int64_t>(index), soundDigest32(samples));
     ++blocksRendered_;

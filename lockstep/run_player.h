@@ -12,8 +12,10 @@
 //
 // A desktop block that overlapped step s is first rendered before it, as
 // recorded; if its sound digest differs, the World goes back and step s is
-// performed first; if that differs too, the first order stands and a
-// difference is counted.
+// performed before each of the block's chunks in turn (the frame ran while
+// the block was being rendered), and the first order whose digest matches
+// is kept; if none does, the recorded order stands and a difference is
+// counted.
 //
 // No threads, no files, no exceptions of its own: the page runs it in wasm,
 // a frame at a time.
@@ -82,6 +84,7 @@ public:
 
 private:
     struct Desktop;
+    struct StepInBlock;
 
     void playDesktopStep(int64_t step);
     void renderScheduled(int64_t step);

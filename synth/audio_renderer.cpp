@@ -45,13 +45,16 @@ void renderChunk(World& world, float* chunk, StepFn step, Random& audioRandom) {
 
 }  // namespace
 
-void renderAudioBlock(World& world, float* out, int frames, uint32_t clockMs, StepFn step) {
+void renderAudioBlock(World& world, float* out, int frames, uint32_t clockMs, StepFn step, ChunkHook beforeChunk) {
     Random audioRandom(clockMs);
     if (frames <= 0) return;
     std::fill(out, out + frames, 0.0f);
 
     const int chunks = frames / kChunkFrames;  // a partial chunk stays silent
-    for (int n = 0; n < chunks; ++n) renderChunk(world, out + n * kChunkFrames, step, audioRandom);
+    for (int n = 0; n < chunks; ++n) {
+        if (beforeChunk.call != nullptr) beforeChunk.call(beforeChunk.context, n);
+        renderChunk(world, out + n * kChunkFrames, step, audioRandom);
+    }
 
     // The ring keeps every third pre-gain sample, so the scope still shows the
     // music while the gain fades out.

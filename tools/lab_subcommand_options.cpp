@@ -224,9 +224,10 @@ void addReplay(CLI::App& app, LabOptions& options) {
         "are still written: they show what the replay made), or a file could not\n"
         "be written; 2 bad arguments or a bad run file (nothing is written).\n"
         "A desktop run matches when every picture is equal but those of the scope\n"
-        "view, and at most as many sound blocks differ as were rendered while a\n"
-        "frame ran on the other thread; --strict demands every one equal, as a\n"
-        "run of the lab or the page always must. A run without digests has\n"
+        "view, which draws the sound: its sound may differ where a block was\n"
+        "rendered while a frame ran on the other thread (the line counts them);\n"
+        "--strict demands every one equal, as a run of the lab or the page\n"
+        "always must. A run without digests has\n"
         "nothing to check but where the game ends.");
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -13,6 +15,8 @@
 #include "lockstep/run_player.h"
 #include "lockstep/run_recorder.h"
 #include "lockstep/simulated_run.h"
+#include "music/sequencer.h"
+#include "synth/audio_renderer.h"
 
 namespace vonkel::lockstep {
 namespace {
@@ -91,9 +95,10 @@ TEST(RunReplay, ARecordedSimulatedRunIsSimulatedRunAgainAndOtherKeysDifferWhereT
 // The desktop game on one thread: the sound card takes a block every 11.6
 // ms from 0 ms with real-time clock values from near the wrap; startGame at
 // 30 ms, then frames as long as they ask; three blocks after the last
-// frame. Block 5 has 300 frames. A block in `late` is rendered just after
-// the step that follows it, but recorded as having overlapped that step.
-Outputs recordDesktop(int64_t frames, const std::set<size_t>& late, std::string& text) {
+// frame. Block 5 has 300 frames. A block in `late` is rendered with the
+// step that follows it run before the block's chunk given there (0: before
+// the whole block), and recorded as having overlapped that step.
+Outputs recordDesktop(int64_t frames, const std::map<size_t, int>& late, std::string& text) {
     KeysScript script;
     EXPECT_EQ(parseKeysScript(kKeys, script), "");
     auto world = std::make_unique<World>();
@@ -121,10 +126,17 @@ Outputs recordDesktop(int64_t frames, const std::set<size_t>& late, std::string&
         const int32_t length = k == 5 ? 300 : kBlockFrames;
         const int64_t before = steps;
         const bool overlapped = late.count(k) > 0 && steps <= frames;
-        if (overlapped) step();
         samples.assign(static_cast<size_t>(length), 0.0f);
         const uint32_t clockMs = 0xFFFFF000u + static_cast<uint32_t>(std::floor(blockMs));
-        renderAudioBlock(*world, samples.data(), length, clockMs);
+        struct Within {
+            int chunk;
+            std::function<void()> step;
+            static void call(void* context, int chunk) {
+                auto& w = *static_cast<Within*>(context);
+                if (chunk == w.chunk) w.step();
+            }
+        } within{overlapped ? late.at(k) : -1, step};
+        renderAudioBlock(*world, samples.data(), length, clockMs, sequencerStep, {&Within::call, &within});
         recorder.block(clockMs, length, before, overlapped, soundDigest32(samples));
         out.take(RenderedBlock{static_cast<int64_t>(k), clockMs, samples});
         blockMs += length * 1000.0 / kSampleRate;
@@ -155,16 +167,21 @@ TEST(RunReplay, AnOverlappedBlockFindsItsOrderByItsDigestAndADigestThatFitsNeith
     size_t k = 0;  // the first block before frame 100
     while (plainRun.blocks[k].step != 101) ++k;
 
-    // Block k came before frame 100 but was rendered after it.
-    const Outputs original = recordDesktop(300, {k}, text);
+    // Block k came before frame 100 but was rendered after it, or frame 100
+    // ran between two of its chunks.
+    for (const int chunk : {0, 2}) {
+        const Outputs original = recordDesktop(300, {{k, chunk}}, text);
+        lockstep::Run run = parsed(text);
+        EXPECT_EQ(run.blocks[k].step, 101);
+        Outputs replayed;
+        const RunCheck check = replay(run, replayed);
+        expectSameOutputs(replayed, original);
+        EXPECT_EQ(check.summary(),
+                  "pictures equal 300 of 300, sound blocks equal 419 of 419 (1 block rendered while a frame ran); no "
+                  "difference");
+    }
+    const Outputs original = recordDesktop(300, {{k, 0}}, text);
     lockstep::Run run = parsed(text);
-    EXPECT_EQ(run.blocks[k].step, 101);
-    Outputs replayed;
-    const RunCheck check = replay(run, replayed);
-    expectSameOutputs(replayed, original);
-    EXPECT_EQ(check.summary(),
-              "pictures equal 300 of 300, sound blocks equal 419 of 419 (1 block rendered while a frame ran); no "
-              "difference");
     run.blocks[k].overlapped = false;  // the order matters
     Outputs ignored;
     EXPECT_EQ(replay(run, ignored).firstDifference, "sound block " + std::to_string(k) + ", before frame 100");
