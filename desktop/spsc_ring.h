@@ -38,7 +38,10 @@ public:
     void endPop() { tail_.store(tail_.load(std::memory_order_relaxed) + 1, std::memory_order_release); }
 
 private:
-    std::array<Record, Capacity> slots_{};
+    // Left as allocated, not zero-filled: the capture thread's picture rings
+    // hold 12 MB, and a game that never records a clip should not make them
+    // resident at its start.
+    std::array<Record, Capacity> slots_;
     alignas(64) std::atomic<uint64_t> head_{0};  // records pushed, ever
     alignas(64) std::atomic<uint64_t> tail_{0};  // records popped, ever
 };
