@@ -32,8 +32,21 @@ StopSignals::~StopSignals() {
 
 bool StopSignals::received() {
     signalfd_siginfo info{};
-    if (!received_ && fd_ >= 0) received_ = read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info);
-    return received_;
+    if (received_ || fd_ < 0 || read(fd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return received_;
+    received_ = true;
+    // The orderly end has begun. Whatever else was already waiting belongs
+    // to it. After this, a signal a person sends to mean "now" (Ctrl-C,
+    // Ctrl-\, kill) ends the process at once, the default way, so that a
+    // shutdown that hangs (a sound server that stopped answering) still
+    // yields. A second SIGHUP does not: a closing terminal can send two,
+    // and the clip being finished must survive them.
+    while (read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+    }
+    sigset_t now;
+    sigemptyset(&now);
+    for (int signal : {SIGINT, SIGTERM, SIGQUIT}) sigaddset(&now, signal);
+    pthread_sigmask(SIG_UNBLOCK, &now, nullptr);
+    return true;
 }
 
 }  // namespace vonkel

@@ -8,6 +8,8 @@
 // loop asks for them through a signal descriptor once a frame: no handler
 // runs, and no system call of another thread (a file write, the audio
 // library's wait) is cut short by them. Make it before any thread starts.
+// Once the frame loop has taken one, a SIGINT, SIGTERM or SIGQUIT ends the
+// game at once.
 namespace vonkel {
 
 class StopSignals {
@@ -17,7 +19,9 @@ public:
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
-    // Whether one of them has arrived (never waits).
+    // Whether one of them has arrived (never waits). The first time it is
+    // true, SIGINT, SIGTERM and SIGQUIT are unblocked on the calling thread:
+    // the next of them ends the process the default way.
     bool received();
 
 private:
