@@ -56,6 +56,10 @@ int audioCallback(const void* /*input*/, void* output, unsigned long frameCount,
                   const PaStreamCallbackTimeInfo* /*timeInfo*/, PaStreamCallbackFlags statusFlags, void* userData) {
     auto& shared = *static_cast<CallbackShared*>(userData);
     auto* samples = static_cast<float*>(output);
+    if (shared.ending) {
+        std::fill(samples, samples + frameCount, 0.0f);
+        return paAbort;
+    }
     const uint32_t clockMs = millisecondClock();
     const uint64_t stepsBefore = shared.run.steps.load();
     renderAudioBlock(*shared.world, samples, static_cast<int>(frameCount), clockMs);

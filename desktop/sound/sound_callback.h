@@ -62,6 +62,9 @@ struct CallbackShared {
     Relaxed<bool> muted{false};
     Relaxed<int> volume{100};  // 0..100
     Relaxed<float> gain{1.0f}; // (volume / 100) squared
+    // Set by the keeper to end the stream from inside: the callback renders
+    // nothing more and tells the library to end (sound_out.cpp says why).
+    Relaxed<bool> ending{false};
     // Written by the callback alone, read anywhere.
     Relaxed<uint32_t> callbacks{0};
     Relaxed<uint32_t> underflows{0};

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <thread>
 
 #include "desktop/clock.h"
 #include "desktop/messages.h"
@@ -21,6 +22,7 @@ namespace {
 
 constexpr uint32_t kWatchIntervalMs = 100;
 constexpr int kRealTimePriority = 4;
+constexpr uint32_t kEndingWaitMs = 200;
 
 // The first words of the keeper's line for a reopening.
 const char* whatHappened(KeeperAction::Reason reason) {
@@ -96,12 +98,27 @@ bool SoundOut::open(const AudioLibrary& library, int latencyMs) {
 
 void SoundOut::close() {
     if (stream_ == nullptr) return;
-    // Abort, not stop: stopping plays out what the sound server holds, which
-    // can be a second or more, and the game would linger after the player
-    // has quit. When this returns the callback no longer runs.
-    Pa_AbortStream(stream_);
+    // The stream is ended from inside first: the callback sees `ending` and
+    // returns paAbort, and the library's thread leaves by itself, dropping
+    // what the sound server holds (the game must not linger after the
+    // player has quit). Aborting from outside cancels that thread wherever
+    // it is, and a cancel inside ALSA's PulseAudio plugin can leave the
+    // plugin's lock taken, so that the close would wait for ever. A stream
+    // whose callback does not come within 200 ms (a stalled one) is still
+    // aborted. When this returns the callback no longer runs.
+    shared_->ending = true;
+    const uint32_t since = millisecondClock();
+    while (Pa_IsStreamActive(stream_) == 1 && millisecondClock() - since < kEndingWaitMs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (Pa_IsStreamActive(stream_) == 1) {
+        Pa_AbortStream(stream_);
+    } else {
+        Pa_StopStream(stream_);  // only joins the thread that has ended
+    }
     Pa_CloseStream(stream_);
     stream_ = nullptr;
+    shared_->ending = false;
 }
 
 // Real-time scheduling for the callback's thread, so that other programs'

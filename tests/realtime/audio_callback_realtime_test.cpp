@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -247,6 +249,21 @@ TEST_F(AudioCallback, AClipKeepsTheSoundBeforeTheLevelAndTheMute) {
         ++blocks;
     }
     EXPECT_EQ(blocks, 25);
+}
+
+// The keeper ends a stream by asking the callback: it renders nothing more
+// (the song stays where it was, nothing reaches a clip) and ends the stream.
+TEST_F(AudioCallback, WhenEndingItRendersNothingAndEndsTheStream) {
+    runCallbacks(*shared, 10, 0, [](const float*, int32_t) {});
+    shared->clip.on = true;
+    shared->ending = true;
+    const int32_t ringAt = world->scopeWriteIndex;
+    float out[kFrames];
+    std::fill(out, out + kFrames, 1.0f);
+    EXPECT_EQ(audioCallback(nullptr, out, kFrames, nullptr, 0, shared.get()), paAbort);
+    EXPECT_EQ(world->scopeWriteIndex, ringAt);
+    EXPECT_EQ(shared->clip.ring.beginPop(), nullptr);
+    EXPECT_TRUE(std::all_of(out, out + kFrames, [](float x) { return x == 0.0f; }));
 }
 
 }  // namespace
