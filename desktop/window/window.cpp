@@ -4,10 +4,16 @@
 
 #include <cstdint>
 
+#include "desktop/deadline.h"
 #include "desktop/window/video_driver.h"
 #include "desktop/window/x11.h"
 
 namespace vonkel {
+namespace {
+
+constexpr uint32_t kCloseDeadlineMs = 3000;
+
+}  // namespace
 
 WindowRect zoomedClientRect(int factor, int baseClientWidth, int baseClientHeight, WindowBorders borders,
                             WindowRect display) {
@@ -34,7 +40,16 @@ WindowRect letterboxRect(int outputWidth, int outputHeight, int imageWidth, int 
     return {(outputWidth - width) / 2, (outputHeight - height) / 2, width, height};
 }
 
-Window::~Window() { close(); }
+// Closing talks to the display server, and SDL waits there for the
+// window's unmapping; a server that goes away in that moment (a session
+// that ends, killing the game and the server together) never sends it, and
+// Xlib would loop for ever. This is the program's end, the settings are
+// written on their own thread, so a close that takes over 3 s ends the
+// process, status 1: the display went away.
+Window::~Window() {
+    const Deadline deadline(kCloseDeadlineMs, 1);
+    close();
+}
 
 std::string Window::open(const char* title, int imageWidth, int imageHeight, WindowStart start) {
     close();

@@ -32,6 +32,10 @@ e2e_cleanup() {
     for pid in "${started[@]}"; do
         retry 15 ended "$pid" && continue
         echo "$test_name: $(cat "/proc/$pid/cmdline" 2>/dev/null | tr '\0' ' ') did not end on SIGTERM" >&2
+        # Where each of its threads waits, for whoever reads the log.
+        if command -v gdb >/dev/null; then
+            gdb -p "$pid" -batch -ex 'thread apply all bt 12' 2>/dev/null | grep -E '^(Thread|#)' >&2
+        fi
         kill -KILL "$pid" 2>/dev/null
         status=1
     done
