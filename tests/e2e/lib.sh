@@ -248,3 +248,24 @@ geometry() {
         END { print x, y, w, h }'
 }
 geometry_is() { [ "$(geometry)" = "$1" ]; }
+
+# A player's hands: toggle_random_key presses or lets go of one of the
+# caller's `keys`, then waits 0.1 to 0.5 s; release_keys lets go of every
+# key still held. Seed RANDOM first for a repeatable run.
+held=()
+toggle_random_key() {
+    local key=${keys[$((RANDOM % ${#keys[@]}))]}
+    if [[ " ${held[*]} " == *" $key "* ]]; then
+        xdotool keyup "$key"
+        held=("${held[@]/$key}")
+    else
+        xdotool keydown "$key"
+        held+=("$key")
+    fi
+    sleep "0.$((RANDOM % 5 + 1))"
+}
+release_keys() {
+    local key
+    for key in "${held[@]}"; do [ -n "$key" ] && xdotool keyup "$key"; done
+    held=()
+}

@@ -37,7 +37,6 @@ rss() { awk '/^VmRSS:/ { print $2 }' "/proc/$game_pid/status"; }
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$game_pid/stat"; }
 
 keys=(Left Right Up Down z)
-held=()
 RANDOM=17
 start=$SECONDS
 rss_10="" ticks_10="" ms_10=""
@@ -49,25 +48,16 @@ while [ $((SECONDS - start)) -lt "$seconds" ]; do
     # The scope view once, for the last fifth of the time, with a new game
     # in it (the view stays; Escape there would quit).
     if [ -z "${scope:-}" ] && [ $((SECONDS - start)) -ge $((seconds * 4 / 5)) ]; then
-        for key in "${held[@]}"; do [ -n "$key" ] && xdotool keyup "$key"; done
-        held=()
+        release_keys
         xdotool keydown Escape; sleep 0.1; xdotool keyup Escape
         sleep 1.3
         xdotool keydown z; sleep 0.2; xdotool keyup z
         scope=yes
         continue
     fi
-    key=${keys[$((RANDOM % ${#keys[@]}))]}
-    if [[ " ${held[*]} " == *" $key "* ]]; then
-        xdotool keyup "$key"
-        held=("${held[@]/$key}")
-    else
-        xdotool keydown "$key"
-        held+=("$key")
-    fi
-    sleep "0.$((RANDOM % 5 + 1))"
+    toggle_random_key
 done
-for key in "${held[@]}"; do [ -n "$key" ] && xdotool keyup "$key"; done
+release_keys
 rss_end=$(rss) ticks_end=$(cpu_ticks) ms_end=$(now_ms)
 "$close_helper" "$window" || fail "could not send the close request"
 retry 15 ended "$game_pid" || fail "the close request did not end the game"

@@ -39,31 +39,21 @@ sleep 1.2
 xdotool keydown z; sleep 0.2; xdotool keyup z
 
 keys=(Left Right Up Down z)
-held=()
 RANDOM=5
-release() { for key in "${held[@]}"; do [ -n "$key" ] && xdotool keyup "$key"; done; held=(); }
 start=$SECONDS
 while [ $((SECONDS - start)) -lt 20 ]; do
     # The scope view once, a third of the way in, and a new game from it.
     if [ -z "${scoped:-}" ] && [ $((SECONDS - start)) -ge 10 ]; then
-        release
+        release_keys
         xdotool keydown Escape; sleep 0.2; xdotool keyup Escape
         sleep 1.5
         xdotool keydown z; sleep 0.2; xdotool keyup z
         scoped=yes
         continue
     fi
-    key=${keys[$((RANDOM % ${#keys[@]}))]}
-    if [[ " ${held[*]} " == *" $key "* ]]; then
-        xdotool keyup "$key"
-        held=("${held[@]/$key}")
-    else
-        xdotool keydown "$key"
-        held+=("$key")
-    fi
-    sleep "0.$((RANDOM % 5 + 1))"
+    toggle_random_key
 done
-release
+release_keys
 xdotool key F10
 retry 10 grep -q '\.vonkelrun$' "$work/game.out" || fail "F10 saved no run: $(cat "$work/game.out" "$work/game.err")"
 close_game
