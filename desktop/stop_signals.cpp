@@ -9,13 +9,15 @@
 namespace vonkel {
 namespace {
 
-sigset_t stopSet() {
+sigset_t setOf(std::initializer_list<int> signals) {
     sigset_t set;
     sigemptyset(&set);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU}) {
-        sigaddset(&set, signal);
-    }
+    for (int signal : signals) sigaddset(&set, signal);
     return set;
+}
+
+sigset_t stopSet() {
+    return setOf({SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU});
 }
 
 }  // namespace
@@ -42,9 +44,7 @@ bool StopSignals::received() {
     // and the clip being finished must survive them.
     while (read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
     }
-    sigset_t now;
-    sigemptyset(&now);
-    for (int signal : {SIGINT, SIGTERM, SIGQUIT}) sigaddset(&now, signal);
+    const sigset_t now = setOf({SIGINT, SIGTERM, SIGQUIT});
     pthread_sigmask(SIG_UNBLOCK, &now, nullptr);
     return true;
 }
